@@ -20,6 +20,9 @@ int __fio_option_set(const char* opt);  // substring search in FORTRANOPT
 std::int32_t __fio_check_format(void);
 
 // ---- units/utils ----
+// Host error number of the host call that just failed; never 0, so that a
+// failure can not read as success.
+std::int32_t __fio_host_errno(void);
 void fio_init(void);
 Fcb* __fio_alloc_fcb(void);
 void __fio_free_fcb(Fcb* f);
