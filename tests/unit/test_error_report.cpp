@@ -233,12 +233,12 @@ TEST(ErrorReport, EndOfFileMarksUnitAndNextReadFails) {
         child_notef("%d ", __fio_error(217));
         child_notef("%d ", f->eof_seen);
         __fio_errinit(4, 2, "unformatted read");
-        child_notef("%d %d ", __fio_rwinit(4, FIO_UNFORMATTED, 0, FIO_READ) == nullptr,
-                    qbi_fio.eof_flag);
+        const bool refused = __fio_rwinit(4, FIO_UNFORMATTED, 0, FIO_READ) == nullptr;
+        child_notef("%d %d ", refused, qbi_fio.eof_flag);
         // A write is accepted and clears the mark.
         __fio_errinit(4, 0, "unformatted write");
-        child_notef("%d %d", __fio_rwinit(4, FIO_UNFORMATTED, 0, FIO_WRITE) != nullptr,
-                    f->eof_seen);
+        const bool accepted = __fio_rwinit(4, FIO_UNFORMATTED, 0, FIO_WRITE) != nullptr;
+        child_notef("%d %d", accepted, f->eof_seen);
       },
       {.dir = dir.path()});
   EXPECT_EQ(r.notes, "2 1 1 1 1 0");
