@@ -1,0 +1,124 @@
+// Type sizes and byte reversal: the file images of host values for every
+// unit of reversal, and that reversal is its own inverse.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "files.h"
+#include "fio.h"
+
+namespace {
+
+template <typename T>
+std::string host_bytes(const T& v) {
+  return std::string(reinterpret_cast<const char*>(&v), sizeof v);
+}
+
+template <typename T, std::size_t N>
+std::string host_bytes(const T (&v)[N]) {
+  return std::string(reinterpret_cast<const char*>(v), sizeof v);
+}
+
+std::string swapped(std::string bytes, std::int32_t type, std::int64_t count) {
+  __fio_swap_bytes(bytes.data(), type, count);
+  return bytes;
+}
+
+TEST(UnfTypeSize, TableGivesTheBytesOfOneElementPerCode) {
+  constexpr std::int16_t expected[FIO_TYPE_COUNT] = {
+      0, 4, 8, 4, 1, 2, 4, 4, 8, 16, 8, 16, 1, 2, 4, 1, 2, 8, 8, 4};
+  for (int code = 0; code < FIO_TYPE_COUNT; ++code)
+    EXPECT_EQ(__fio_type_size[code], expected[code]) << "type code " << code;
+}
+
+struct SwapCase {
+  const char* what;
+  std::int32_t type;
+  std::int64_t count;
+  std::string host;      // the value as the host holds it
+  const char* file_hex;  // the same bytes after reversal
+};
+
+TEST(UnfSwapBytes, ReversesEachUnitOfTheTypeCode) {
+  const float cplx[2] = {1.0f, 2.0f};
+  const double dcplx[2] = {1.0, -2.0};
+  const std::int32_t ints[2] = {1, 0x01020304};
+  const std::int64_t i8 = 0x0102030405060708;
+  const std::int16_t i2 = 0x0102;
+  const char16_t nchars[3] = {u'a', u'b', u'\x1234'};
+  const SwapCase cases[] = {
+      {"integer 1", TY_INT, 1, host_bytes(std::int32_t{1}), "00 00 00 01"},
+      {"real 1.0", TY_REAL, 1, host_bytes(1.0f), "3F 80 00 00"},
+      {"double 1.0", TY_DBLE, 1, host_bytes(1.0),
+       "3F F0 00 00 00 00 00 00"},
+      {"complex (1,2): halves keep their order", TY_CMPLX, 1,
+       host_bytes(cplx), "3F 80 00 00 40 00 00 00"},
+      {"double complex (1,-2)", TY_DCMPLX, 1, host_bytes(dcplx),
+       "3F F0 00 00 00 00 00 00 C0 00 00 00 00 00 00 00"},
+      {"two integers", TY_INT, 2, host_bytes(ints),
+       "00 00 00 01 01 02 03 04"},
+      {"2-byte integer", TY_SINT, 1, host_bytes(i2), "01 02"},
+      {"2-byte logical", TY_SLOG, 1, host_bytes(i2), "01 02"},
+      {"4-byte logical", TY_LOG, 1, host_bytes(ints[1]), "01 02 03 04"},
+      {"untyped 4 bytes", TY_WORD, 1, host_bytes(ints[1]), "01 02 03 04"},
+      {"4 bytes, no conversion", TY_HOLL, 1, host_bytes(ints[1]),
+       "01 02 03 04"},
+      {"pointer-sized 4 bytes", TY_PTR, 1, host_bytes(ints[1]),
+       "01 02 03 04"},
+      {"untyped 8 bytes", TY_DWORD, 1, host_bytes(i8),
+       "01 02 03 04 05 06 07 08"},
+      {"8-byte integer", TY_INT8, 1, host_bytes(i8),
+       "01 02 03 04 05 06 07 08"},
+      {"8-byte logical", TY_LOG8, 1, host_bytes(i8),
+       "01 02 03 04 05 06 07 08"},
+      {"code 16: three characters, each reversed", TY_NCHAR, 3,
+       host_bytes(nchars), "00 61 00 62 12 34"},
+      {"character left alone", TY_CHAR, 3, "abc", "61 62 63"},
+      {"no type left alone", TY_NONE, 4, "\x01\x02\x03\x04", "01 02 03 04"},
+      {"1-byte integer left alone", TY_BINT, 4, "\x01\x02\x03\x04",
+       "01 02 03 04"},
+      {"1-byte logical left alone", TY_BLOG, 4, "\x01\x02\x03\x04",
+       "01 02 03 04"},
+      {"quad real left alone", TY_QUAD, 1,
+       "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A\x0B\x0C\x0D\x0E\x0F\x10",
+       "01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10"},
+      {"count 0 changes nothing", TY_INT, 0, host_bytes(ints[1]),
+       "04 03 02 01"},
+      {"negative count changes nothing", TY_INT, -1, host_bytes(ints[1]),
+       "04 03 02 01"},
+      {"code above the table changes nothing", 20, 1, host_bytes(ints[1]),
+       "04 03 02 01"},
+      {"negative code changes nothing", -1, 1, host_bytes(ints[1]),
+       "04 03 02 01"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(hex(swapped(c.host, c.type, c.count)), c.file_hex) << c.what;
+}
+
+TEST(UnfSwapBytes, ReversingTwiceRestoresEveryCode) {
+  std::string pattern(64, '\0');
+  for (std::size_t i = 0; i < pattern.size(); ++i)
+    pattern[i] = static_cast<char>(i * 37 + 11);
+  for (int code = 0; code < FIO_TYPE_COUNT; ++code) {
+    // As many elements as fit the 64 bytes (one character unit for 15, 16).
+    const int size = code == TY_CHAR ? 1 : __fio_type_size[code];
+    const std::int64_t count = size > 0 ? 64 / size : 3;
+    const std::string once = swapped(pattern, code, count);
+    EXPECT_EQ(swapped(once, code, count), pattern) << "type code " << code;
+  }
+}
+
+TEST(UnfSwapBytes, ReversesOnlyTheCountedElements) {
+  // Three integers given, two reversed: the third keeps host order.
+  const std::int32_t v[3] = {1, 2, 3};
+  EXPECT_EQ(hex(swapped(host_bytes(v), TY_INT, 2)),
+            "00 00 00 01 00 00 00 02 03 00 00 00");
+  // Complex counts whole values: one complex is two reversed halves, the
+  // second complex stays.
+  const float c[4] = {1.0f, 2.0f, 1.0f, 2.0f};
+  EXPECT_EQ(hex(swapped(host_bytes(c), TY_CMPLX, 1)),
+            "3F 80 00 00 40 00 00 00 00 00 80 3F 00 00 00 40");
+}
+
+}  // namespace
