@@ -38,8 +38,13 @@ inline FileRun run_on_file(const std::string& bytes,
   run.path = dir.file("data.bin");
   if (create) write_file(run.path, bytes);
   if (options.timeout_seconds == 60) options.timeout_seconds = 20;
-  options.unset_env.push_back("FORTRANOPT");
-  options.unset_env.push_back("LANG");
+  // The run must not depend on the caller's environment, except for what
+  // the case itself sets.
+  for (const char* name : {"FORTRANOPT", "LANG"}) {
+    bool set_by_case = false;
+    for (const auto& kv : options.env) set_by_case |= kv.first == name;
+    if (!set_by_case) options.unset_env.push_back(name);
+  }
   run.child = run_child(
       [&] {
         fio_src_info(kSourceLine, kSourceName,
