@@ -2,6 +2,7 @@
 // into a big-endian direct-access file of 4-byte records, printing the
 // header and each level's extremes. One fixed sequence of I/O statements;
 // each statement first records its number for the error reports.
+#include <bit>
 #include <cstring>
 
 #include "fio.h"
@@ -10,20 +11,59 @@
 
 namespace {
 
+constexpr std::int32_t NPTS = 11094;  // values per field level
+constexpr std::int32_t NLEV = 28;     // levels per level field
+
 constexpr char kSource[] = "kelvoran";
 constexpr std::int32_t kSourceLen = sizeof kSource - 1;
 constexpr std::int32_t kNameLen = 80;
+constexpr std::int32_t kRecl = NPTS * 4;
 
 constexpr std::int32_t kInUnit = 100;
 constexpr std::int32_t kOutUnit = 1;
 constexpr std::int32_t kStdout = 6;
 
+// ---- static storage: everything the run needs, allocated once ----
+char infile[kNameLen];
+char outfile[kNameLen];
+
+double header_value;
+std::int32_t header_integers[4];
+double header_table_29[29];
+double header_table_28[28];
+double header_table_144[144];
+double header_table_306[306];
+
+double gz[NPTS];
+double q[NPTS];
+double te[NLEV][NPTS];
+double uu[NLEV][NPTS];
+double vv[NLEV][NPTS];
+double rq[NLEV][NPTS];
+double trailing_field[5][NPTS];
+
+float gz4[NPTS];
+float q4[NPTS];
+float te4[NLEV][NPTS];
+float uu4[NLEV][NPTS];
+float vv4[NLEV][NPTS];
+float rq4[NLEV][NPTS];
+
+}  // namespace
+
+// The named shared block whose first 32 bytes hold the header text.
+extern "C" {
+struct {
+  char header_text[4][8];
+  char reserved[96];
+} regbiti;
+}
+
+namespace {
+
 void at(std::int32_t statement) {
   fio_src_info(statement, kSource, kSourceLen);
 }
-
-char infile[kNameLen];
-char outfile[kNameLen];
 
 struct FileText {
   const char* text;
@@ -61,9 +101,79 @@ void open_files() {
   fio_open(kInUnit, 0, nullptr, nullptr, nullptr, nullptr, 0, in.text,
            kUnformatted, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, in.len, kUnfLen, 0, 0);
   at(71);
-  fio_open(kOutUnit, 0, kNew, nullptr, kDirect, nullptr, 44376, out.text,
+  fio_open(kOutUnit, 0, kNew, nullptr, kDirect, nullptr, kRecl, out.text,
            kUnformatted, 0, 0, 1, 0, 0, 0, sizeof kNew - 1, 0,
            sizeof kDirect - 1, 0, out.len, kUnfLen, 0, 0);
+}
+
+// READ(100) level: one record of NPTS 8-byte reals.
+void read_level(std::int32_t statement, double* level) {
+  at(statement);
+  fio_usw_init(1, kInUnit, 0, 0);
+  fio_usw_read(level, TY_DBLE, NPTS, 8, 0);
+  fio_usw_end();
+}
+
+// WRITE(1, REC=rec) level: one record of NPTS 4-byte reals.
+void write_level(std::int32_t statement, std::int32_t rec, const float* level) {
+  at(statement);
+  fio_usw_init(0, kOutUnit, rec, 0);
+  fio_usw_write(level, TY_REAL, NPTS, 4, 0);
+  fio_usw_end();
+}
+
+// 8-byte to 4-byte real, rounding to nearest. A NaN keeps its sign and the
+// leading bits of its fraction and becomes quiet, whatever the hardware.
+float to_real4(double x) {
+  if (x != x) {
+    const auto bits = std::bit_cast<std::uint64_t>(x);
+    const auto sign = static_cast<std::uint32_t>(bits >> 32) & 0x80000000u;
+    const auto frac = static_cast<std::uint32_t>(bits >> 29) & 0x007FFFFFu;
+    return std::bit_cast<float>(sign | 0x7FC00000u | frac);
+  }
+  return static_cast<float>(x);
+}
+
+void convert_level(const double* in, float* out) {
+  for (std::int32_t i = 0; i < NPTS; ++i) out[i] = to_real4(in[i]);
+}
+
+void read_header() {
+  at(73);
+  fio_usw_init(1, kInUnit, 0, 0);
+  fio_usw_read(regbiti.header_text, TY_CHAR, 4, 8, 8);
+  fio_usw_end();
+
+  at(74);
+  fio_ldw_init(kStdout, 0, 0);
+  fio_ldw(regbiti.header_text, TY_CHAR, 4, 8, 8);
+  fio_ldw_end();
+
+  at(76);
+  fio_usw_init(1, kInUnit, 0, 0);
+  fio_usw_read(&header_value, TY_DBLE, 1, 0, 0);
+  fio_usw_read(header_integers, TY_INT, 4, 4, 0);
+  fio_usw_read(header_table_29, TY_DBLE, 29, 8, 0);
+  fio_usw_read(header_table_28, TY_DBLE, 28, 8, 0);
+  fio_usw_read(header_table_144, TY_DBLE, 144, 8, 0);
+  fio_usw_read(header_table_306, TY_DBLE, 306, 8, 0);
+  fio_usw_end();
+
+  at(78);
+  fio_ldw_init(kStdout, 0, 0);
+  fio_sc_d_ldw(header_value);
+  fio_ldw(header_integers, TY_INT, 4, 4, 0);
+  fio_ldw(header_table_29, TY_DBLE, 29, 8, 0);
+  fio_ldw(header_table_28, TY_DBLE, 28, 8, 0);
+  fio_ldw(header_table_144, TY_DBLE, 144, 8, 0);
+  fio_ldw(header_table_306, TY_DBLE, 306, 8, 0);
+  fio_ldw_end();
+}
+
+void report(const double* field, std::int32_t levels, const char* label,
+            std::int32_t label_len) {
+  const std::int32_t n = NPTS, first = 1;
+  maxmin_(field, &n, &levels, &first, &levels, label, label_len);
 }
 
 }  // namespace
@@ -74,4 +184,86 @@ extern "C" void MAIN_(void) {
   getarg_(&one, infile, kNameLen);
   getarg_(&two, outfile, kNameLen);
   open_files();
+  read_header();
+
+  read_level(82, gz);
+  report(gz, 1, "gz", 2);
+  convert_level(gz, gz4);
+  write_level(87, 1, gz4);
+
+  read_level(89, q);
+  report(q, 1, "q", 1);
+  convert_level(q, q4);
+  write_level(94, 2, q4);
+
+  for (std::int32_t k = 0; k < NLEV; ++k) {
+    read_level(97, te[k]);
+    convert_level(te[k], te4[k]);
+    write_level(101, k + 3, te4[k]);
+  }
+  report(te[0], NLEV, "te", 2);
+
+  for (std::int32_t k = 0; k < NLEV; ++k) {
+    read_level(106, uu[k]);
+    read_level(107, vv[k]);
+    convert_level(uu[k], uu4[k]);
+    convert_level(vv[k], vv4[k]);
+  }
+  for (std::int32_t k = 0; k < NLEV; ++k) write_level(114, k + 31, uu4[k]);
+  for (std::int32_t k = 0; k < NLEV; ++k) write_level(117, k + 59, vv4[k]);
+  report(uu[0], NLEV, "uu", 2);
+  report(vv[0], NLEV, "vv", 2);
+
+  for (std::int32_t k = 0; k < NLEV; ++k) {
+    read_level(123, rq[k]);
+    convert_level(rq[k], rq4[k]);
+    write_level(127, k + 87, rq4[k]);
+  }
+  report(rq[0], NLEV, "rq", 2);
+
+  for (std::int32_t t = 0; t < 5; ++t) read_level(131 + t, trailing_field[t]);
+
+  at(137);
+  fio_close(kInUnit, 0, nullptr, 0);
+}
+
+// ---- per-level extremes, printed as two records per level ----
+
+namespace {
+// Running extremes of the level being reported by maxmin_.
+double running_max;
+double running_min;
+}  // namespace
+
+extern "C" void maxmin_(const double* field, const std::int32_t* n,
+                        const std::int32_t* /*declared_levels*/,
+                        const std::int32_t* first, const std::int32_t* last,
+                        const char* label, std::int32_t label_len) {
+  static constexpr char kHasMax[] = " has max=";
+  static constexpr char kMin[] = " min=";
+  static constexpr char kAtK[] = " at k=";
+  const std::int32_t points = *n;
+  if (points < 1) return;
+  for (std::int32_t k = *first; k <= *last; ++k) {
+    const double* level = field + static_cast<std::int64_t>(k - 1) * points;
+    running_max = level[0];
+    running_min = level[0];
+    // Strict comparisons: the new value wins whenever the test is false, so
+    // a NaN replaces the extreme and is replaced by the next value.
+    for (std::int32_t i = 0; i < points; ++i) {
+      const double x = level[i];
+      if (!(running_max > x)) running_max = x;
+      if (!(running_min < x)) running_min = x;
+    }
+    at(154);
+    fio_ldw_init(6, 0, 0);
+    fio_ldw(label, TY_CHAR, 1, 0, label_len);
+    fio_ldw(kHasMax, TY_CHAR, 1, 0, sizeof kHasMax - 1);
+    fio_sc_d_ldw(running_max);
+    fio_ldw(kMin, TY_CHAR, 1, 0, sizeof kMin - 1);
+    fio_sc_d_ldw(running_min);
+    fio_ldw(kAtK, TY_CHAR, 1, 0, sizeof kAtK - 1);
+    fio_sc_ldw(k, TY_INT);
+    fio_ldw_end();
+  }
 }
