@@ -413,7 +413,7 @@ TEST(UnfSequentialRead, LargestMarkerEndsInAReportNeverAHang) {
   struct Case {
     const char* what;
     std::uint32_t marker;
-    int ints;
+    int ints;  // -1: one character item of length 0
     const char* notes;
   };
   const Case cases[] = {
@@ -422,6 +422,10 @@ TEST(UnfSequentialRead, LargestMarkerEndsInAReportNeverAHang) {
       {"0x7FFFFFFF, partly read", 0x7FFFFFFF, 2,
        "0 0 0 [1 2]\npos 2147483655\n2 2 2 [-1]\n"},
       {"0x7FFFFFFF, empty item list", 0x7FFFFFFF, 0,
+       "0 0 0 []\npos 2147483655\n2 2 2 [-1]\n"},
+      // A transfer of no bytes: the skip covers the whole data and the
+      // trailing marker, one more than 0x7FFFFFFF + 3.
+      {"0x7FFFFFFF, zero-length character item", 0x7FFFFFFF, -1,
        "0 0 0 []\npos 2147483655\n2 2 2 [-1]\n"},
       // With the continuation bit the end looks for a next segment there
       // and meets the end of the file.
@@ -435,7 +439,15 @@ TEST(UnfSequentialRead, LargestMarkerEndsInAReportNeverAHang) {
         be32(c.marker) + ints_payload(1, 2) + be32(c.marker),
         [&](const std::string& path) {
           open_file(kUnit, path);
-          read_ints(kUnit, c.ints, 2);
+          if (c.ints >= 0) {
+            read_ints(kUnit, c.ints, 2);
+          } else {
+            char none[1];
+            const int r0 = fio_usw_init(1, kUnit, 0, 2);
+            const int r1 = fio_usw_read(none, TY_CHAR, 1, 0, 0);
+            const int r2 = fio_usw_end();
+            child_notef("%d %d %d []\n", r0, r1, r2);
+          }
           child_notef("pos %lld\n", unit_pos(kUnit));
           // A later READ: 217, or 252 after an end of file was handed back.
           read_ints(kUnit, 1, 2);
