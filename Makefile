@@ -11,8 +11,15 @@ all:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j$(JOBS)
 
+SAMPLE = $(BUILD)/sample.dat
+SAMPLE_OUT = $(BUILD)/sample-out.dat
+
+# Converts the bundled sample data and shows the report.
 demo: all
-	./$(BUILD)/kelvoran
+	@test -f $(SAMPLE) || ./$(BUILD)/tools/kelvoran-sample $(SAMPLE)
+	@rm -f $(SAMPLE_OUT)
+	./$(BUILD)/kelvoran $(SAMPLE) $(SAMPLE_OUT)
+	@echo "wrote $(SAMPLE_OUT): $$(wc -c < $(SAMPLE_OUT)) bytes"
 
 test: all
 	ctest --test-dir $(BUILD) -j$(JOBS) --output-on-failure
