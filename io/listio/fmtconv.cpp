@@ -1,39 +1,541 @@
-// Default conversion of list-directed items to text. Character items only
-// for now; numeric kinds come with the number-text module.
+// Default conversion of list-directed items to text (Part 4.2): fixed-width,
+// right-justified fields for numbers and logicals, the characters themselves
+// for character items. Reals are edited in a G style whose significant
+// digits come from __ecvt and __fcvt (Part 4.3).
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "fio.h"
+#include "fpcvt.h"
 
 namespace {
+
+// ---- conversion buffer, shared by all conversions ----
 char conv_buf[96];
 char* conv_bufp = conv_buf;
 std::int32_t conv_bufsize = 96;
 
-void grow(std::int32_t w) {
+std::int32_t field_overflow;  // the value did not fit: the field is asterisks
+char cmplx_buf[64];           // text of complex items
+const char exp_letter[] = "E";
+const char hextab[] = "0123456789ABCDEF";
+char* buff_pos;  // cursor for hexadecimal digits
+
+// ---- real-editing state ----
+char fpbuf[64];
+struct FpDat {
+  std::int32_t decpt;     // the value is 0.d1d2... times 10**decpt
+  std::int32_t sign;      // the value is negative
+  std::int32_t ndigits;   // characters in the digit string
+  std::int32_t all_zero;  // every digit copied so far was 0
+  char* digits;           // cursor into the digit string
+  char* out_cur;          // next output position
+  char* out_buf;          // output buffer
+  std::int32_t out_size;  // size of out_buf
+};
+FpDat fpdat = {0, 0, 0, 0, nullptr, fpbuf, fpbuf, 64};
+
+// Heap exhaustion while growing a buffer cannot be reported through the
+// error reporter (there may be no statement in progress); it ends the run.
+[[noreturn]] void out_of_memory() {
+  std::fputs("QBFIO: out of memory while converting an item to text\n",
+             stderr);
+  ftn_exit(1);
+}
+
+char* heap_buffer(std::int64_t size) {
+  if (size > INT32_MAX) out_of_memory();
+  char* p = static_cast<char*>(std::malloc(static_cast<std::size_t>(size)));
+  if (p == nullptr) out_of_memory();
+  return p;
+}
+
+// Makes the conversion buffer hold a field of w characters and its
+// terminator: a field of w characters needs a new buffer of w + 128
+// characters when w is not less than the current size.
+void grow_conv_buf(std::int32_t w) {
   if (w < conv_bufsize) return;
-  char* p = static_cast<char*>(std::malloc(static_cast<std::size_t>(w) + 128));
-  if (p == nullptr) std::abort();
+  const std::int64_t size = static_cast<std::int64_t>(w) + 128;
+  char* p = heap_buffer(size);
   if (conv_bufp != conv_buf) std::free(conv_bufp);
   conv_bufp = p;
-  conv_bufsize = w + 128;
+  conv_bufsize = static_cast<std::int32_t>(size);
 }
-}  // namespace
 
-extern "C" const char* __fio_default_convert(const void* item,
-                                             std::int32_t type,
-                                             std::int32_t length,
-                                             std::int32_t* out_len) {
-  if (type == TY_CHAR) {
-    const std::int32_t n = length > 0 ? length : 0;
-    grow(n);
-    if (n > 0) std::memcpy(conv_bufp, item, static_cast<std::size_t>(n));
-    conv_bufp[n] = '\0';
-    *out_len = n;
-    return conv_bufp;
+// Makes the real-editing output buffer hold n characters and resets out_cur.
+void alloc_fpbuf(std::int32_t n) {
+  if (n > fpdat.out_size) {
+    const std::int64_t size = static_cast<std::int64_t>(n) + 32;
+    char* p = heap_buffer(size);
+    if (fpdat.out_buf != fpbuf) std::free(fpdat.out_buf);
+    fpdat.out_buf = p;
+    fpdat.out_size = static_cast<std::int32_t>(size);
   }
+  fpdat.out_cur = fpdat.out_buf;
+}
+
+// One output character; the callers size out_buf first, the bound only
+// guards against a miscount.
+inline void out_put(char c) {
+  if (fpdat.out_cur < fpdat.out_buf + fpdat.out_size) *fpdat.out_cur++ = c;
+}
+
+inline std::int32_t out_len() {
+  return static_cast<std::int32_t>(fpdat.out_cur - fpdat.out_buf);
+}
+
+// ---- digit routines ----
+
+// Rounds the digit string at n digits: the digit at position n (from 0)
+// decides; a carry out of the first digit makes it "1" and raises decpt.
+void cvtp_round(std::int32_t n) {
+  if (!(n > 0 && n < fpdat.ndigits)) return;
+  char* d = fpdat.digits;
+  if (d[n] < '5') return;
+  std::int32_t i = n - 1;
+  while (i >= 0) {
+    if (d[i] == '9') {
+      d[i] = '0';
+      --i;
+    } else {
+      d[i]++;
+      return;
+    }
+  }
+  d[0] = '1';
+  fpdat.decpt++;
+}
+
+// Copies up to n digits to the output, writing "0" for each digit missing
+// when the string ends early.
+void cvtp_cp(std::int32_t n) {
+  for (std::int32_t i = 0; i < n; ++i) {
+    char c = '0';
+    if (*fpdat.digits != '\0') c = *fpdat.digits++;
+    if (c != '0') fpdat.all_zero = 0;
+    out_put(c);
+  }
+}
+
+void cvtp_set(std::int32_t n, char c) {
+  for (std::int32_t i = 0; i < n; ++i) out_put(c);
+}
+
+// Decimal digits of a magnitude, most significant first, into d (at least 20
+// characters); none for 0. Returns the count.
+int magnitude_digits(std::uint64_t v, char* d) {
+  char tmp[24];
+  int n = 0;
+  while (v != 0) {
+    tmp[n++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  }
+  for (int i = 0; i < n; ++i) d[i] = tmp[n - 1 - i];
+  return n;
+}
+
+// E-form text into out_buf.
+void conv_e(std::int32_t d, std::int32_t e, std::int32_t k,
+            std::int32_t letter) {
+  fpdat.all_zero = 1;
+  // d + e + 5 characters hold every text below; the extra room only covers
+  // unusual arguments (negative d or e) of direct callers.
+  alloc_fpbuf((d > 0 ? d : 0) + (e > 0 ? e : 0) + 8);
+
+  if (k == 0) {
+    cvtp_round(d);
+    out_put('0');
+    out_put('.');
+    cvtp_cp(d);
+  } else if (k > 0 && k < d + 2) {
+    cvtp_round(d + 1);
+    cvtp_cp(k);
+    out_put('.');
+    cvtp_cp(d - k + 1);
+  } else if (k < 0 && k > -d) {
+    cvtp_round(d + k);
+    out_put('0');
+    out_put('.');
+    cvtp_set(-k, '0');
+    cvtp_cp(d + k);
+  } else {
+    std::fputs("conv_e: illegal scale factor\n", stdout);
+    field_overflow = 1;
+    return;
+  }
+
+  std::int32_t exponent;
+  if (fpdat.all_zero) {
+    fpdat.sign = 0;
+    exponent = 0;
+  } else {
+    exponent = fpdat.decpt - k;
+  }
+  char ed[24];
+  const std::uint64_t mag =
+      exponent < 0 ? static_cast<std::uint64_t>(-static_cast<std::int64_t>(exponent))
+                   : static_cast<std::uint64_t>(exponent);
+  const int nd = magnitude_digits(mag, ed);
+
+  if (e > 0) {
+    if (!letter && nd == e + 1) {
+      e = e + 1;
+    } else {
+      out_put(exp_letter[0]);
+    }
+  } else if (nd <= 2) {
+    out_put(exp_letter[0]);
+  }
+  out_put(exponent < 0 ? '-' : '+');
+  if (nd > e) {
+    field_overflow = 1;
+    return;
+  }
+  cvtp_set(e - nd, '0');
+  for (int i = 0; i < nd; ++i) out_put(ed[i]);
+}
+
+// F-form text of w2 characters at most, with f fraction digits, into out_buf.
+void conv_f(std::int32_t w2, std::int32_t f) {
+  fpdat.all_zero = 1;
+  alloc_fpbuf(w2 + 1);
+
+  if (fpdat.decpt > 0) {
+    while (*fpdat.digits == '0') {
+      fpdat.digits++;
+      fpdat.decpt--;
+      fpdat.ndigits--;
+    }
+    if (*fpdat.digits == '\0') fpdat.decpt = 0;
+  }
+
+  if (fpdat.decpt > w2 - f - 1) {
+    field_overflow = 1;
+  } else if (fpdat.decpt <= 0) {
+    out_put('0');
+    out_put('.');
+    const std::int32_t z = f < -fpdat.decpt ? f : -fpdat.decpt;
+    cvtp_set(z, '0');
+    cvtp_cp(f - z);
+  } else {
+    cvtp_cp(fpdat.decpt);
+    out_put('.');
+    cvtp_cp(f);
+  }
+  if (fpdat.all_zero) fpdat.sign = 0;
+}
+
+inline int sign_char(std::int32_t plus) {
+  return fpdat.sign ? '-' : (plus ? '+' : 0);
+}
+
+inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Integer editing of a magnitude with its sign (both integer widths).
+char* fmt_int(bool negative, std::uint64_t magnitude, std::int32_t w,
+              std::int32_t m, std::int32_t plus) {
+  field_overflow = 0;
+  char digits[24];
+  const int nd = magnitude_digits(magnitude, digits);
+  int sign = negative ? '-' : (plus ? '+' : 0);
+  const std::int64_t need =
+      static_cast<std::int64_t>(m > nd ? m : nd) + (sign ? 1 : 0);
+  if (need > w) {
+    field_overflow = 1;
+    return fio_num::put_buf(w, digits, nd, sign);
+  }
+  if (m == 0 && magnitude == 0) sign = 0;
+  char* out = fio_num::put_buf(w, digits, nd, sign);
+  if (nd < m) {
+    // The m - nd positions left of the digits become 0, the sign goes just
+    // left of them.
+    const std::int32_t start = w - m;
+    for (std::int32_t i = start; i < w - nd; ++i) out[i] = '0';
+    // (The zeros cover the place where put_buf put the sign.)
+    if (sign) out[start - 1] = static_cast<char>(sign);
+  }
+  return out;
+}
+
+// A logical's text.
+const char* logical_text(bool value, std::int32_t* out_len) {
+  grow_conv_buf(2);
   conv_bufp[0] = ' ';
-  conv_bufp[1] = '\0';
-  *out_len = 1;
+  conv_bufp[1] = value ? 'T' : 'F';
+  conv_bufp[2] = '\0';
+  *out_len = 2;
   return conv_bufp;
 }
+
+// Hexadecimal digits of `size` bytes, the byte at the highest address first.
+const char* hex_text(const void* item, int size, std::int32_t* out_len) {
+  grow_conv_buf(2 * size);
+  const auto* b = static_cast<const unsigned char*>(item);
+  buff_pos = conv_bufp;
+  for (int i = size - 1; i >= 0; --i) {
+    *buff_pos++ = hextab[b[i] >> 4];
+    *buff_pos++ = hextab[b[i] & 0xF];
+  }
+  *buff_pos = '\0';
+  *out_len = 2 * size;
+  return conv_bufp;
+}
+
+template <typename T>
+T load(const void* item) {
+  T v;
+  std::memcpy(&v, item, sizeof v);
+  return v;
+}
+
+// Code 16 is not specified beyond "converted to a multi-byte text": each
+// 2-byte unit (host order) becomes its own byte when below 0x100, else its
+// two bytes, high byte first.
+const char* nchar_text(const void* item, std::int32_t length,
+                       std::int32_t* out_len) {
+  const std::int32_t n = length > 0 ? length : 0;
+  if (n > (INT32_MAX - 128) / 2) out_of_memory();
+  grow_conv_buf(2 * n);
+  const auto* b = static_cast<const unsigned char*>(item);
+  char* p = conv_bufp;
+  for (std::int32_t i = 0; i < n; ++i) {
+    const std::uint16_t u = load<std::uint16_t>(b + 2 * i);
+    if (u >= 0x100) *p++ = static_cast<char>(u >> 8);
+    *p++ = static_cast<char>(u & 0xFF);
+  }
+  *p = '\0';
+  *out_len = static_cast<std::int32_t>(p - conv_bufp);
+  return conv_bufp;
+}
+
+}  // namespace
+
+namespace fio_num {
+
+char* put_buf(std::int32_t w, const char* text, std::int32_t n,
+              int sign_char) {
+  grow_conv_buf(w);
+  if (w <= 0) {
+    conv_bufp[0] = '\0';
+    return conv_bufp;
+  }
+  if (n < 0) n = 0;
+  const std::int32_t s = sign_char ? 1 : 0;
+  bool stars = false;
+  if (field_overflow) {
+    stars = true;
+    field_overflow = 0;
+  } else if (static_cast<std::int64_t>(s) + n > w) {
+    if (n >= 2 && text[0] == '0' && text[1] == '.' && s + n - 1 <= w) {
+      ++text;
+      --n;
+    } else {
+      stars = true;
+    }
+  }
+  if (stars) {
+    std::memset(conv_bufp, '*', static_cast<std::size_t>(w));
+    conv_bufp[w] = '\0';
+    return conv_bufp;
+  }
+  char* p = conv_bufp;
+  const std::int32_t blanks = w - n - s;
+  std::memset(p, ' ', static_cast<std::size_t>(blanks));
+  p += blanks;
+  if (s) *p++ = static_cast<char>(sign_char);
+  std::memcpy(p, text, static_cast<std::size_t>(n));
+  p[n] = '\0';
+  return conv_bufp;
+}
+
+char* strip_blnk(char* dst, const char* src) {
+  while (*src == ' ') ++src;
+  while (*src != '\0' && *src != ' ') *dst++ = *src++;
+  *dst = '\0';
+  return dst;
+}
+
+const char* conv_buffer() { return conv_bufp; }
+std::int32_t conv_buffer_size() { return conv_bufsize; }
+
+}  // namespace fio_num
+
+extern "C" {
+
+double __fio_chk_f(const void* addr) {
+  const std::uint32_t bits = load<std::uint32_t>(addr);
+  if (((bits >> 23) & 0xFF) != 0xFF) {
+    return static_cast<double>(load<float>(addr));
+  }
+  // Infinity or NaN: same sign, all exponent bits, the 23 fraction bits as
+  // the lowest fraction bits. Built from bits, so no arithmetic touches it.
+  const std::uint64_t d = (static_cast<std::uint64_t>(bits >> 31) << 63) |
+                          (0x7FFull << 52) | (bits & 0x7FFFFFu);
+  double v;
+  std::memcpy(&v, &d, sizeof v);
+  return v;
+}
+
+char* __fio_fmt_i(std::int32_t value, std::int32_t w, std::int32_t m,
+                  std::int32_t plus) {
+  // The magnitude of the most negative value is 2147483648, which the
+  // unsigned 64-bit magnitude holds.
+  const bool neg = value < 0;
+  const std::uint64_t mag =
+      neg ? static_cast<std::uint64_t>(-static_cast<std::int64_t>(value))
+          : static_cast<std::uint64_t>(value);
+  return fmt_int(neg, mag, w, m, plus);
+}
+
+char* __fio_fmt_i8(std::int64_t value, std::int32_t w, std::int32_t m,
+                   std::int32_t plus) {
+  const bool neg = value < 0;
+  const std::uint64_t mag = neg ? ~static_cast<std::uint64_t>(value) + 1
+                                : static_cast<std::uint64_t>(value);
+  return fmt_int(neg, mag, w, m, plus);
+}
+
+char* __fio_fmt_g(double value, std::int32_t w, std::int32_t d,
+                  std::int32_t e, std::int32_t k, std::int32_t single,
+                  std::int32_t plus, std::int32_t letter) {
+  field_overflow = 0;
+  // fp_canon: the significant digits.
+  fpdat.digits = __ecvt(value, single ? 8 : 17, &fpdat.decpt, &fpdat.sign);
+  fpdat.ndigits = static_cast<std::int32_t>(std::strlen(fpdat.digits));
+  fpdat.out_cur = fpdat.out_buf;
+
+  // Infinity or NaN.
+  if (!is_digit(fpdat.digits[0])) {
+    return fio_num::put_buf(w, fpdat.digits, fpdat.ndigits, sign_char(plus));
+  }
+
+  // E form: zero, a negative decimal exponent, or more integer digits than d.
+  if (fpdat.digits[0] == '0' || fpdat.decpt < 0 || fpdat.decpt > d) {
+    conv_e(d, e, k, letter);
+    return fio_num::put_buf(w, fpdat.out_buf, out_len(), sign_char(plus));
+  }
+
+  // F form in w - (e + 2) characters, then blanks where the exponent would
+  // stand.
+  const std::int32_t w2 = w - (e + 2);
+  std::int32_t decpt = 0;
+  std::int32_t sign = 0;
+  char* s = __fcvt(value, d - fpdat.decpt, &decpt, &sign);
+  if (decpt != fpdat.decpt) {
+    fpdat.decpt = decpt;
+    s = __fcvt(value, d - fpdat.decpt, &decpt, &sign);
+    fpdat.decpt = decpt;
+  }
+  fpdat.digits = s;
+  fpdat.ndigits = static_cast<std::int32_t>(std::strlen(s));
+
+  grow_conv_buf(w > w2 ? w : w2);
+  char* out;
+  if (!is_digit(s[0])) {
+    out = fio_num::put_buf(w2, s, fpdat.ndigits, sign_char(plus));
+  } else {
+    conv_f(w2, d - fpdat.decpt);
+    out = fio_num::put_buf(w2, fpdat.out_buf, out_len(), sign_char(plus));
+  }
+  std::int32_t pos = w2 > 0 ? w2 : 0;
+  for (std::int32_t i = 0; i < e + 2 && pos < conv_bufsize - 1; ++i) {
+    out[pos++] = ' ';
+  }
+  out[pos] = '\0';
+  return out;
+}
+
+const char* __fio_default_convert(const void* item, std::int32_t type,
+                                  std::int32_t length, std::int32_t* out_len) {
+  switch (type) {
+    case TY_WORD:
+      return hex_text(item, 4, out_len);
+    case TY_DWORD:
+      return hex_text(item, 8, out_len);
+    case TY_BINT:
+      *out_len = 5;
+      return __fio_fmt_i(load<std::int8_t>(item), 5, 1, 0);
+    case TY_SINT:
+      *out_len = 7;
+      return __fio_fmt_i(load<std::int16_t>(item), 7, 1, 0);
+    case TY_INT:
+      *out_len = 12;
+      return __fio_fmt_i(load<std::int32_t>(item), 12, 1, 0);
+    case TY_REAL:
+      *out_len = 15;
+      return __fio_fmt_g(__fio_chk_f(item), 15, 7, 2, 1, 1, 0, 1);
+    case TY_DBLE:
+      *out_len = 25;
+      return __fio_fmt_g(load<double>(item), 25, 16, 3, 1, 0, 0, 1);
+    case TY_QUAD:
+      grow_conv_buf(0);
+      conv_bufp[0] = '\0';
+      *out_len = 0;
+      return conv_bufp;
+    case TY_CMPLX:
+    case TY_DCMPLX: {
+      const bool dbl = type == TY_DCMPLX;
+      const char* part = static_cast<const char*>(item);
+      char* p = cmplx_buf;
+      *p++ = '(';
+      if (dbl) {
+        __fio_fmt_g(load<double>(part), 25, 16, 3, 1, 0, 0, 1);
+      } else {
+        __fio_fmt_g(__fio_chk_f(part), 15, 7, 2, 1, 1, 0, 1);
+      }
+      p = fio_num::strip_blnk(p, conv_bufp);
+      *p++ = ',';
+      if (dbl) {
+        __fio_fmt_g(load<double>(part + 8), 25, 16, 3, 1, 0, 0, 1);
+      } else {
+        __fio_fmt_g(__fio_chk_f(part + 4), 15, 7, 2, 1, 1, 0, 1);
+      }
+      p = fio_num::strip_blnk(p, conv_bufp);
+      *p++ = ')';
+      *p = '\0';
+      *out_len = static_cast<std::int32_t>(p - cmplx_buf);
+      return cmplx_buf;
+    }
+    case TY_BLOG: {
+      const std::int8_t v = load<std::int8_t>(item);
+      if (__fio_cnfg_.true_mask == 1) {
+        *out_len = 5;
+        return __fio_fmt_i(v, 5, 1, 0);
+      }
+      return logical_text((v & __fio_cnfg_.true_mask) != 0, out_len);
+    }
+    case TY_SLOG:
+      return logical_text(
+          (load<std::int16_t>(item) & __fio_cnfg_.true_mask) != 0, out_len);
+    case TY_LOG:
+      return logical_text(
+          (load<std::int32_t>(item) & __fio_cnfg_.true_mask) != 0, out_len);
+    case TY_LOG8:
+      // The low 4 bytes of the 8 (the first 4 on this little-endian host).
+      return logical_text(
+          (load<std::int32_t>(item) & __fio_cnfg_.true_mask) != 0, out_len);
+    case TY_CHAR: {
+      const std::int32_t n = length > 0 ? length : 0;
+      grow_conv_buf(n);
+      if (n > 0) std::memcpy(conv_bufp, item, static_cast<std::size_t>(n));
+      conv_bufp[n] = '\0';
+      *out_len = n;
+      return conv_bufp;
+    }
+    case TY_NCHAR:
+      return nchar_text(item, length, out_len);
+    case TY_INT8:
+      *out_len = 24;
+      return __fio_fmt_i8(load<std::int64_t>(item), 24, 1, 0);
+    default:  // 3, and codes outside 1 to 18
+      grow_conv_buf(1);
+      conv_bufp[0] = ' ';
+      conv_bufp[1] = '\0';
+      *out_len = 1;
+      return conv_bufp;
+  }
+}
+
+}  // extern "C"

@@ -1,0 +1,127 @@
+// Decimal digit generator of Part 4.3: digits are extracted with repeated
+// multiplication and division by 10 in 8-byte floating point, splitting
+// integer and fraction parts with modf. The digits are those of this
+// procedure, not of the exact binary value; every step below is normative,
+// constants included, and must not be "improved".
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "fpcvt.h"
+
+namespace {
+
+constexpr int NDIG = 512;  // size of buf
+char buf[NDIG];
+
+// Infinities and NaNs would never end the integer-digit loop; the generator
+// gives their texts instead (on the program's paths __ecvt has already
+// turned them into "Inf" and "NaN").
+bool isspecial(double x, std::int32_t* decpt, std::int32_t* sign) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &x, sizeof bits);
+  if (((bits >> 52) & 0x7FF) != 0x7FF) return false;
+  const bool nan = (bits & 0xFFFFFFFFFFFFFull) != 0;
+  std::memcpy(buf, nan ? "NaN" : "Inf", 4);
+  *decpt = 0;
+  *sign = (!nan && (bits >> 63) != 0) ? 1 : 0;
+  return true;
+}
+
+}  // namespace
+
+namespace fio_num {
+
+char* cvt(double arg, int ndigits, std::int32_t* decpt, std::int32_t* sign,
+          int eflag) {
+  if (isspecial(arg, decpt, sign)) return buf;
+
+  // Step 1. A negative count asks for no digit.
+  if (ndigits < 0) ndigits = 0;
+  if (ndigits > NDIG - 2) ndigits = NDIG - 2;
+  int r2 = 0;
+  *sign = 0;
+  char* p = &buf[0];
+  if (arg < 0) {  // negative zero is not less than zero
+    *sign = 1;
+    arg = -arg;
+  }
+
+  // Step 2.
+  double fi;
+  double fj;
+  arg = std::modf(arg, &fi);
+
+  if (fi != 0) {
+    // Step 3: integer digits, from the right end of buf leftwards.
+    char* p1 = &buf[NDIG];
+    while (fi != 0) {
+      const double q = fi / 10.0;
+      fj = std::modf(q, &fi);
+      *--p1 = static_cast<char>(static_cast<int>((fj + 0.03) * 10.0) + '0');
+      r2++;
+    }
+    while (p1 < &buf[NDIG]) *p++ = *p1++;
+  } else if (arg > 0) {
+    // Step 4: pure fraction; the first fraction digit produced is not 0.
+    while ((fj = arg * 10.0) < 1) {
+      arg = fj;
+      r2--;
+    }
+  }
+
+  // Step 5: rounding position.
+  int pos = ndigits;
+  if (eflag == 0) pos += r2;
+  *decpt = r2;
+  if (pos < 0) {  // mode 0 only
+    buf[0] = '\0';
+    return buf;
+  }
+
+  // Step 6: fraction digits, while fewer than pos + 1 digits are in buf and
+  // buf is not full.
+  while (p - buf <= pos && p < &buf[NDIG]) {
+    arg *= 10.0;
+    arg = std::modf(arg, &fj);
+    *p++ = static_cast<char>(static_cast<int>(fj) + '0');
+  }
+  if (pos >= NDIG) {
+    // Mode 0 only (pos = ndigits + r2 with ndigits <= 510): the rounding
+    // digit lies past the buffer; the 511 digits stand unrounded.
+    buf[NDIG - 1] = '\0';
+    return buf;
+  }
+
+  // Step 7: rounding at position pos.
+  char* end = &buf[pos];
+  char* p1 = end;
+  *p1 = static_cast<char>(*p1 + 5);
+  while (*p1 > '9') {
+    *p1 = '0';
+    if (p1 > &buf[0]) {
+      ++*--p1;
+    } else {
+      *p1 = '1';
+      (*decpt)++;
+      if (eflag == 0) {
+        // Mode 0: the value gained an integer digit, so one more digit.
+        if (end > buf) *end = '0';
+        if (end < &buf[NDIG - 1]) end++;
+      }
+    }
+  }
+  // Step 8.
+  *end = '\0';
+  return buf;
+}
+
+char* ecvt(double value, int n, std::int32_t* decpt, std::int32_t* sign) {
+  return cvt(value, n, decpt, sign, 1);
+}
+
+char* fcvt(double value, int n, std::int32_t* decpt, std::int32_t* sign) {
+  return cvt(value, n, decpt, sign, 0);
+}
+
+}  // namespace fio_num
