@@ -1,0 +1,27 @@
+# Programs built with an independent Fortran compiler that write files for
+# the unformatted layer to read and read the files it writes. They are
+# plain custom commands, so the project's own flags (sanitizers included)
+# never reach them. Without the compiler the interoperability tests skip.
+find_program(UNF_PEER_FC NAMES gfortran)
+set(UNF_PEER_DIR ${CMAKE_CURRENT_BINARY_DIR}/fortran)
+if(UNF_PEER_FC)
+  set(unf_peers)
+  foreach(peer unf_peer_write unf_peer_read)
+    set(src ${CMAKE_CURRENT_SOURCE_DIR}/fortran/${peer}.f90)
+    set(bin ${UNF_PEER_DIR}/${peer})
+    add_custom_command(OUTPUT ${bin}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${UNF_PEER_DIR}
+      COMMAND ${UNF_PEER_FC} -O1 -o ${bin} ${src}
+      DEPENDS ${src}
+      COMMENT "Building Fortran peer ${peer}"
+      VERBATIM)
+    list(APPEND unf_peers ${bin})
+  endforeach()
+  add_custom_target(unf_fortran_peers ALL DEPENDS ${unf_peers})
+  add_dependencies(test_unf_interop unf_fortran_peers)
+else()
+  message(STATUS "gfortran not found: unformatted interoperability tests "
+                 "will be skipped")
+endif()
+target_compile_definitions(test_unf_interop PRIVATE
+  UNF_PEER_DIR="${UNF_PEER_DIR}")
