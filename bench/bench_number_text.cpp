@@ -1,6 +1,6 @@
-// Cost of the default conversion of list-directed items to text (Part 4.2):
-// an 8-byte real, a 4-byte real and a 4-byte integer, and the digit
-// generator of Part 4.3 on its own.
+// Cost of the default conversion of list-directed items to text:
+// an 8-byte real, a 4-byte real and a 4-byte integer, and the
+// digit generator on its own.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>

@@ -10,7 +10,7 @@
 
 extern "C" {
 
-// ---- listio/fpcvt (Part 4.3) ----
+// ---- listio/fpcvt ----
 // The first n significant digits of value (n is capped at 29, the size of the
 // result buffer less its terminator), or "Inf" / "NaN". The result lives in a
 // static buffer valid until the next call.
@@ -21,7 +21,7 @@ char* __ecvt(double value, std::int32_t n, std::int32_t* decpt,
 char* __fcvt(double value, std::int32_t f, std::int32_t* decpt,
              std::int32_t* sign);
 
-// ---- listio/fmtconv (Part 4.2) ----
+// ---- listio/fmtconv ----
 // Integer editing into a field of w characters with at least m digits.
 char* __fio_fmt_i(std::int32_t value, std::int32_t w, std::int32_t m,
                   std::int32_t plus);
@@ -40,7 +40,7 @@ double __fio_chk_f(const void* addr);
 
 namespace fio_num {
 
-// ---- listio/cvt (Part 4.3) ----
+// ---- listio/cvt ----
 // The generator: mode 1 counts n as significant digits, mode 0 as digits after
 // the decimal point. Result in a static 512-character buffer.
 char* cvt(double value, int n, std::int32_t* decpt, std::int32_t* sign,
@@ -48,7 +48,7 @@ char* cvt(double value, int n, std::int32_t* decpt, std::int32_t* sign,
 char* ecvt(double value, int n, std::int32_t* decpt, std::int32_t* sign);
 char* fcvt(double value, int n, std::int32_t* decpt, std::int32_t* sign);
 
-// ---- listio/fmtconv helpers (Part 4.2) ----
+// ---- listio/fmtconv helpers ----
 // Places an optional sign character (0 for none) and n characters
 // right-justified into a field of w characters at the start of the
 // conversion buffer; returns that buffer.

@@ -1,8 +1,9 @@
-// Decimal digit generator of Part 4.3: digits are extracted with repeated
+// Decimal digit generator: digits are extracted with repeated
 // multiplication and division by 10 in 8-byte floating point, splitting
 // integer and fraction parts with modf. The digits are those of this
-// procedure, not of the exact binary value; every step below is normative,
-// constants included, and must not be "improved".
+// procedure, not of the exact binary value: printed text must match the
+// digits users already have, so every step, constants included, stays as
+// it is and must not be "improved".
 #include <cmath>
 #include <cstdint>
 #include <cstring>

@@ -1,7 +1,7 @@
-// Default conversion of list-directed items to text (Part 4.2): fixed-width,
+// Default conversion of list-directed items to text: fixed-width,
 // right-justified fields for numbers and logicals, the characters themselves
 // for character items. Reals are edited in a G style whose significant
-// digits come from __ecvt and __fcvt (Part 4.3).
+// digits come from __ecvt and __fcvt.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

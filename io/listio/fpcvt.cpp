@@ -1,4 +1,4 @@
-// Significant-digit and fraction-digit forms of an 8-byte real (Part 4.3),
+// Significant-digit and fraction-digit forms of an 8-byte real,
 // built on the generator of cvt.cpp. Results live in static buffers that each
 // call overwrites.
 #include <cstdint>
@@ -45,8 +45,8 @@ char* __ecvt(double value, std::int32_t n, std::int32_t* decpt,
   return ecvt_buf;
 }
 
-// Part 4.3 defines __fcvt for a non-zero value with a decimal exponent of 0
-// or more and f of 0 or more. Outside that (left to the implementer) the
+// __fcvt is needed only for a non-zero value with a decimal exponent of 0
+// or more and f of 0 or more. Outside that the
 // result is the digits of the value rounded at f places after the point,
 // decpt + f of them counted from the first significant digit ("0" when there
 // is none), padded with 0 digits up to decpt.

@@ -20,7 +20,7 @@ struct OpenSpec {
 };
 
 // OPEN(unit, ...) with the given error control (0..3 or &iostat).
-std::int32_t open_unit(std::int32_t unit, const OpenSpec& spec,
+std::int32_t open_unit(std::int32_t unit, const OpenSpec& args,
                        std::intptr_t iostat = 0);
 
 // CLOSE(unit[, DISPOSE=]) with the given error control.

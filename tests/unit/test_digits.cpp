@@ -1,4 +1,4 @@
-// Part 4.3: decimal digit generation (__ecvt, __fcvt and the generator cvt).
+// Decimal digit generation (__ecvt, __fcvt and the generator cvt).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -38,7 +38,7 @@ double bits_to_double(std::uint64_t b) {
   return v;
 }
 
-// ---- Part 4.3's table of __ecvt results ----
+// ---- __ecvt results ----
 
 struct EcvtRow {
   const char* name;
@@ -186,7 +186,7 @@ TEST(Fcvt, CarryIntoTheReservedPosition) {
 }
 
 TEST(Fcvt, FractionDigitsBeyondThe16ArePaddedWithZeros) {
-  // The 17th digit of the procedure is 1 (Part 4.3), so 16 digits are all
+  // The 17th digit of the procedure is 1, so 16 digits are all
   // 6s without rounding up.
   const Digits d = fcvt_of(2.0 / 3.0, 20);
   EXPECT_EQ(d.text, rep('6', 16) + rep('0', 4));
@@ -205,7 +205,7 @@ TEST(Fcvt, SpecialValues) {
   EXPECT_EQ(fcvt_of(kNaN, 3).text, "NaN");
 }
 
-TEST(Fcvt, ImplementersChoiceBelowATenthAndNegativeCounts) {
+TEST(Fcvt, BelowATenthAndNegativeCounts) {
   // Below 0.1: decpt + f digits counted from the first significant digit.
   Digits d = fcvt_of(0.0123, 3);
   EXPECT_EQ(d.text, "12");

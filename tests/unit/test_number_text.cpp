@@ -1,4 +1,4 @@
-// Part 4.2: the default conversion of every list-directed item kind to text,
+// The default conversion of every list-directed item kind to text,
 // and the editing routines behind it.
 #include <gtest/gtest.h>
 
@@ -41,7 +41,7 @@ std::uint64_t bits_of(double v) {
   return b;
 }
 
-// ---- Part 4.2's table of item texts ----
+// ---- item texts ----
 
 struct TextRow {
   const char* name;
@@ -143,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(RealText, EightByteBoundaries) {
   // Largest double below 1.0E16 (9999999999999998) prints in F form with
   // 16 digits. Its last integer digit comes from 999999999999999.75, the
-  // quotient by 10 rounded to a double, so the procedure gives 7 (Part 4.3).
+  // quotient by 10 rounded to a double, so the procedure gives 7.
   const double below = std::nextafter(1.0e16, 0.0);
   EXPECT_EQ(text_of_double(below), "   9999999999999997.     ");
   EXPECT_EQ(text_of_double(1.0e16), "  1.0000000000000000E+016");

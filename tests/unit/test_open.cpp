@@ -43,7 +43,7 @@ TEST(KeywordMatch, CaseBlanksAndPrefixes) {
 // the directory first. The code reported is the IOSTAT value.
 struct OpenCase {
   const char* what;
-  OpenSpec spec;
+  OpenSpec args;
   std::function<void(const TempDir&)> setup;
   int expected_code;
 };
@@ -111,7 +111,7 @@ TEST(Open, ChecksRunInOrderAndReportTheirCodes) {
     auto r = run_child(
         [&] {
           std::int32_t ios = -5;
-          const std::int32_t res = open_unit(10, c.spec, iostat_ref(ios));
+          const std::int32_t res = open_unit(10, c.args, iostat_ref(ios));
           child_notef("%d %d", res, ios);
         },
         {.dir = dir.path()});
@@ -423,7 +423,7 @@ TEST(Open, BinaryWithDirectReportsButStaysConnected) {
 
 TEST(Open, ConvertSpecifier) {
   struct Row {
-    OpenSpec spec;
+    OpenSpec args;
     const char* convert;
     std::string expected;  // result, big-endian flag, native flag
   } rows[] = {
@@ -437,7 +437,7 @@ TEST(Open, ConvertSpecifier) {
     TempDir dir;
     auto r = run_child(
         [&] {
-          std::int32_t res = open_unit(10, row.spec, 1);
+          std::int32_t res = open_unit(10, row.args, 1);
           res = fio_open_cvt(&res, row.convert, static_cast<std::int32_t>(strlen(row.convert)));
           Fcb* f = __fio_find_unit(10);
           child_notef("%d %d %d", res, f->convert_big_endian, f->convert_native);
@@ -466,7 +466,7 @@ TEST(Open, LaterConvertReplacesEarlier) {
 TEST(Close, Dispositions) {
   struct Row {
     const char* what;
-    OpenSpec spec;
+    OpenSpec args;
     std::optional<std::string> dispose;
     bool writable;
     std::string expected;  // iostat, file still there
@@ -487,7 +487,7 @@ TEST(Close, Dispositions) {
         [&] {
           std::int32_t ios = 0;
           if (!row.writable) become_unprivileged_owner_of("f");
-          open_unit(10, row.spec);
+          open_unit(10, row.args);
           if (!row.writable) chmod("f", 0444);
           close_unit(10, iostat_ref(ios), row.dispose);
           child_notef("%d %d", ios, access("f", F_OK) == 0);

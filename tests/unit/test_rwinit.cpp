@@ -48,7 +48,7 @@ TEST(Rwinit, ImplicitConnectionUsesDefaultName) {
 TEST(Rwinit, ChecksAgainstTheConnection) {
   struct Row {
     const char* what;
-    OpenSpec spec;
+    OpenSpec args;
     std::int32_t form, rec, direction;
     int expected;
   } rows[] = {
@@ -67,7 +67,7 @@ TEST(Rwinit, ChecksAgainstTheConnection) {
     auto r = run_child(
         [&] {
           std::int32_t ios = 0;
-          open_unit(10, row.spec);
+          open_unit(10, row.args);
           Fcb* f = begin(10, row.form, row.rec, row.direction, iostat_ref(ios));
           child_notef("%d %d", ios, f == nullptr);
         },

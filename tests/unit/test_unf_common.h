@@ -63,13 +63,13 @@ inline std::int32_t open_file(std::int32_t unit, const std::string& path,
                               const char* access = nullptr,
                               const char* status = nullptr,
                               std::int32_t recl = 0) {
-  OpenSpec spec;
-  spec.file = path;
-  spec.form = form;
-  if (access) spec.access = access;
-  if (status) spec.status = status;
-  spec.recl = recl;
-  return open_unit(unit, spec);
+  OpenSpec args;
+  args.file = path;
+  args.form = form;
+  if (access) args.access = access;
+  if (status) args.status = status;
+  args.recl = recl;
+  return open_unit(unit, args);
 }
 
 // Position of a unit's stream, for checks of where a statement left it.
