@@ -2,6 +2,8 @@
 // into a big-endian direct-access file of 4-byte records, printing the
 // header and each level's extremes. One fixed sequence of I/O statements;
 // each statement first records its number for the error reports.
+#include <sys/mman.h>
+
 #include <bit>
 #include <cstring>
 
@@ -34,20 +36,49 @@ double header_table_28[28];
 double header_table_144[144];
 double header_table_306[306];
 
-double gz[NPTS];
-double q[NPTS];
-double te[NLEV][NPTS];
-double uu[NLEV][NPTS];
-double vv[NLEV][NPTS];
-double rq[NLEV][NPTS];
-double trailing_field[5][NPTS];
+// The field arrays, about 15.6 million bytes, in one block aligned to the
+// 2 MiB pages the kernel can back it with: a few large pages fault in far
+// faster than thousands of small ones.
+constexpr std::size_t kLargePage = std::size_t{2} << 20;
+struct alignas(kLargePage) Fields {
+  double gz[NPTS];
+  double q[NPTS];
+  double te[NLEV][NPTS];
+  double uu[NLEV][NPTS];
+  double vv[NLEV][NPTS];
+  double rq[NLEV][NPTS];
+  double trailing_field[5][NPTS];
 
-float gz4[NPTS];
-float q4[NPTS];
-float te4[NLEV][NPTS];
-float uu4[NLEV][NPTS];
-float vv4[NLEV][NPTS];
-float rq4[NLEV][NPTS];
+  float gz4[NPTS];
+  float q4[NPTS];
+  float te4[NLEV][NPTS];
+  float uu4[NLEV][NPTS];
+  float vv4[NLEV][NPTS];
+  float rq4[NLEV][NPTS];
+};
+Fields fields;
+
+auto& gz = fields.gz;
+auto& q = fields.q;
+auto& te = fields.te;
+auto& uu = fields.uu;
+auto& vv = fields.vv;
+auto& rq = fields.rq;
+auto& trailing_field = fields.trailing_field;
+auto& gz4 = fields.gz4;
+auto& q4 = fields.q4;
+auto& te4 = fields.te4;
+auto& uu4 = fields.uu4;
+auto& vv4 = fields.vv4;
+auto& rq4 = fields.rq4;
+
+// Asks for large pages before the storage is first touched; where the
+// kernel declines, small pages serve as before.
+void prefer_large_pages() {
+#ifdef MADV_HUGEPAGE
+  madvise(&fields, sizeof fields, MADV_HUGEPAGE);
+#endif
+}
 
 }  // namespace
 
@@ -180,6 +211,7 @@ void report(const double* field, std::int32_t levels, const char* label,
 
 extern "C" void MAIN_(void) {
   if (iargc_() != 2) usage_stop();
+  prefer_large_pages();
   const std::int32_t one = 1, two = 2;
   getarg_(&one, infile, kNameLen);
   getarg_(&two, outfile, kNameLen);

@@ -300,6 +300,23 @@ std::int32_t item_write(const void* item, std::int32_t type,
     }
     if (const std::int32_t r = flush(swap)) return r;
     if (!swap) return write_bytes(src, n);
+    if (s > 0 && s <= kStageSize) {
+      // As many whole elements as the buffer holds are staged with one
+      // copy and one reversal at a time. The buffer fills and empties at
+      // the same elements as it would one element at a time, so the file
+      // receives the same bytes.
+      const std::int64_t per_buffer = kStageSize / s;
+      for (std::int64_t left = count; left > 0;) {
+        const std::int64_t k = std::min(left, per_buffer);
+        if (k * s > kStageSize - rw_size) {
+          if (const std::int32_t r = flush(swap)) return r;
+        }
+        stage(src, k * s, type, k, swap);
+        src += k * s;
+        left -= k;
+      }
+      return 0;
+    }
   }
   for (std::int32_t i = 0; i < count; ++i, src += stride) {
     if (s > kStageSize - rw_size) {
