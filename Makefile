@@ -6,6 +6,8 @@ ASAN_BUILD ?= build-asan
 CMAKE_FLAGS ?=
 
 .PHONY: all demo test test-sanitize bench clean
+BENCH_BUILD ?= build-bench
+ROUNDS ?= 31
 
 all:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
@@ -28,6 +30,18 @@ test-sanitize:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKELVORAN_SANITIZE=ON $(CMAKE_FLAGS)
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	ctest --test-dir $(ASAN_BUILD) -j$(JOBS) --output-on-failure
+
+# Whole-program timing against the floor and the Fortran peer, then the
+# micro-benchmarks. The table is also written to $(BENCH_BUILD)/bench.txt.
+bench:
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DKELVORAN_BENCH=ON -DKELVORAN_TESTS=OFF
+	cmake --build $(BENCH_BUILD) -j$(JOBS)
+	@test -f $(BENCH_BUILD)/sample.dat || ./$(BENCH_BUILD)/tools/kelvoran-sample $(BENCH_BUILD)/sample.dat
+	cat $(BENCH_BUILD)/sample.dat > /dev/null
+	./$(BENCH_BUILD)/bench/compare $(BENCH_BUILD)/sample.dat $(BENCH_BUILD) $(ROUNDS) \
+	  $(BENCH_BUILD)/bench.txt kelvoran=$(BENCH_BUILD)/kelvoran \
+	  floor=$(BENCH_BUILD)/bench/floor peer=$(BENCH_BUILD)/bench/peer
+	for b in $(BENCH_BUILD)/bench/bench_*; do $$b --benchmark_min_time=0.2; done
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,0 +1,136 @@
+// Times kelvoran against the floor program and the Fortran peer on the same
+// input: first checks that each writes the same output file, then runs them
+// interleaved (one round runs each once, the output removed outside the
+// timed region) and reports medians of the per-round time ratios, peak
+// memory and minor page faults.
+//
+// Usage: compare INPUT WORKDIR ROUNDS RESULT NAME=PROGRAM...
+// The first program is the one the ratios are taken for.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Program {
+  std::string name, path;
+  std::vector<double> ms;
+  std::vector<long> maxrss_kb, minflt;
+};
+
+struct Run {
+  int status;
+  double ms;
+  long maxrss_kb, minflt;
+};
+
+Run run(const std::string& path, const std::string& in, const std::string& out) {
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    execl(path.c_str(), path.c_str(), in.c_str(), out.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  struct rusage ru {};
+  wait4(pid, &status, 0, &ru);
+  const auto end = std::chrono::steady_clock::now();
+  return {status, std::chrono::duration<double, std::milli>(end - start).count(),
+          ru.ru_maxrss, ru.ru_minflt};
+}
+
+std::string slurp(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
+
+template <typename T>
+double median(std::vector<T> v) {
+  std::sort(v.begin(), v.end());
+  const auto n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 7) {
+    std::fprintf(stderr, "usage: compare INPUT WORKDIR ROUNDS RESULT NAME=PROGRAM...\n");
+    return 2;
+  }
+  const std::string input = argv[1], dir = argv[2], result = argv[4];
+  const int rounds = std::atoi(argv[3]);
+  std::vector<Program> programs;
+  for (int i = 5; i < argc; ++i) {
+    const std::string a = argv[i];
+    const auto eq = a.find('=');
+    programs.push_back({a.substr(0, eq), a.substr(eq + 1), {}, {}, {}});
+  }
+
+  // Same output file from every program, else the timing means nothing.
+  std::string reference;
+  for (auto& p : programs) {
+    const std::string out = dir + "/check-" + p.name + ".dat";
+    unlink(out.c_str());
+    const Run r = run(p.path, input, out);
+    if (!WIFEXITED(r.status) || WEXITSTATUS(r.status) != 0) {
+      std::fprintf(stderr, "%s failed on the input\n", p.name.c_str());
+      return 1;
+    }
+    const std::string bytes = slurp(out);
+    unlink(out.c_str());
+    if (reference.empty()) reference = bytes;
+    if (bytes != reference) {
+      std::fprintf(stderr, "%s wrote a different output file\n", p.name.c_str());
+      return 1;
+    }
+  }
+
+  const std::string out = dir + "/timed.dat";
+  for (int round = 0; round < rounds; ++round) {
+    for (auto& p : programs) {
+      unlink(out.c_str());
+      const Run r = run(p.path, input, out);
+      if (!WIFEXITED(r.status) || WEXITSTATUS(r.status) != 0) {
+        std::fprintf(stderr, "%s failed in round %d\n", p.name.c_str(), round);
+        return 1;
+      }
+      p.ms.push_back(r.ms);
+      p.maxrss_kb.push_back(r.maxrss_kb);
+      p.minflt.push_back(r.minflt);
+    }
+  }
+  unlink(out.c_str());
+
+  std::ostringstream t;
+  char line[256];
+  std::snprintf(line, sizeof line, "%d rounds, output %zu bytes, identical for all programs\n\n",
+                rounds, reference.size());
+  t << line;
+  t << "| program | median ms | median ratio " << programs[0].name
+    << "/program | peak memory MB | minor faults |\n|---|---|---|---|---|\n";
+  for (const auto& p : programs) {
+    std::vector<double> ratio;
+    for (int i = 0; i < rounds; ++i) ratio.push_back(programs[0].ms[i] / p.ms[i]);
+    const long peak = *std::max_element(p.maxrss_kb.begin(), p.maxrss_kb.end());
+    std::snprintf(line, sizeof line, "| %s | %.2f | %.3f | %.1f | %.0f |\n", p.name.c_str(),
+                  median(p.ms), median(ratio), peak / 1024.0, median(p.minflt));
+    t << line;
+  }
+  std::fputs(t.str().c_str(), stdout);
+  std::ofstream(result) << t.str();
+  return 0;
+}
