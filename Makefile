@@ -10,7 +10,7 @@ BENCH_BUILD ?= build-bench
 ROUNDS ?= 31
 
 all:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j$(JOBS)
 
 SAMPLE = $(BUILD)/sample.dat

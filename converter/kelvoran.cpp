@@ -92,6 +92,8 @@ struct {
 
 namespace {
 
+bool has_nan(const double* x, std::int32_t n);
+
 void at(std::int32_t statement) {
   fio_src_info(statement, kSource, kSourceLen);
 }
@@ -154,7 +156,8 @@ void write_level(std::int32_t statement, std::int32_t rec, const float* level) {
 }
 
 // 8-byte to 4-byte real, rounding to nearest. A NaN keeps its sign and the
-// leading bits of its fraction and becomes quiet, whatever the hardware.
+// leading bits of its fraction and becomes quiet, whatever the hardware
+// would do with it.
 float to_real4(double x) {
   if (x != x) {
     const auto bits = std::bit_cast<std::uint64_t>(x);
@@ -165,8 +168,12 @@ float to_real4(double x) {
   return static_cast<float>(x);
 }
 
+// Plain rounding runs in vector registers; the rare level that holds a NaN
+// is then passed over again value by value.
 void convert_level(const double* in, float* out) {
-  for (std::int32_t i = 0; i < NPTS; ++i) out[i] = to_real4(in[i]);
+  for (std::int32_t i = 0; i < NPTS; ++i) out[i] = static_cast<float>(in[i]);
+  if (has_nan(in, NPTS))
+    for (std::int32_t i = 0; i < NPTS; ++i) out[i] = to_real4(in[i]);
 }
 
 void read_header() {
@@ -265,6 +272,60 @@ namespace {
 // Running extremes of the level being reported by maxmin_.
 double running_max;
 double running_min;
+
+// Whether any of the values is a NaN: an exponent of all ones with a
+// non-zero fraction makes the masked bits, plus the largest fraction,
+// carry into the top bit. Integer operations only, so it runs in vector
+// registers.
+bool has_nan(const double* x, std::int32_t n) {
+  std::uint64_t carry = 0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    const auto bits = std::bit_cast<std::uint64_t>(x[i]);
+    carry |= (bits & 0x7FFFFFFFFFFFFFFFull) + 0x000FFFFFFFFFFFFFull;
+  }
+  return (carry >> 63) != 0;
+}
+
+// The extremes of one level as a running comparison defines them: the
+// comparisons are strict and the newer value wins every false test, so a
+// NaN replaces both extremes and the value after it starts them afresh.
+// The result is the NaN when the level ends with one, else the largest and
+// smallest of the values after the last NaN. These are found with four
+// running extremes side by side, which the processor overlaps; taken in
+// another order equal values can differ only in the sign of a zero, and a
+// zero is printed without its sign.
+void level_extremes(const double* level, std::int32_t points) {
+  std::int32_t start = 0;
+  if (has_nan(level, points)) {
+    std::int32_t last = points - 1;
+    while (level[last] == level[last]) --last;
+    if (last == points - 1) {
+      running_max = running_min = level[last];
+      return;
+    }
+    start = last + 1;
+  }
+  const double* x = level + start;
+  const std::int32_t n = points - start;
+  double hi[4] = {x[0], x[0], x[0], x[0]};
+  double lo[4] = {x[0], x[0], x[0], x[0]};
+  std::int32_t i = 0;
+  for (; i + 4 <= n; i += 4)
+    for (int l = 0; l < 4; ++l) {
+      hi[l] = hi[l] > x[i + l] ? hi[l] : x[i + l];
+      lo[l] = lo[l] < x[i + l] ? lo[l] : x[i + l];
+    }
+  for (; i < n; ++i) {
+    hi[0] = hi[0] > x[i] ? hi[0] : x[i];
+    lo[0] = lo[0] < x[i] ? lo[0] : x[i];
+  }
+  for (int l = 1; l < 4; ++l) {
+    hi[0] = hi[0] > hi[l] ? hi[0] : hi[l];
+    lo[0] = lo[0] < lo[l] ? lo[0] : lo[l];
+  }
+  running_max = hi[0];
+  running_min = lo[0];
+}
 }  // namespace
 
 extern "C" void maxmin_(const double* field, const std::int32_t* n,
@@ -278,15 +339,7 @@ extern "C" void maxmin_(const double* field, const std::int32_t* n,
   if (points < 1) return;
   for (std::int32_t k = *first; k <= *last; ++k) {
     const double* level = field + static_cast<std::int64_t>(k - 1) * points;
-    running_max = level[0];
-    running_min = level[0];
-    // Strict comparisons: the new value wins whenever the test is false, so
-    // a NaN replaces the extreme and is replaced by the next value.
-    for (std::int32_t i = 0; i < points; ++i) {
-      const double x = level[i];
-      if (!(running_max > x)) running_max = x;
-      if (!(running_min < x)) running_min = x;
-    }
+    level_extremes(level, points);
     at(154);
     fio_ldw_init(6, 0, 0);
     fio_ldw(label, TY_CHAR, 1, 0, label_len);
