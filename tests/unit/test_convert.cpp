@@ -15,6 +15,7 @@
 
 #include "child.h"
 #include "files.h"
+#include "fio.h"
 #include "ftn.h"
 #include "sample_data.h"
 
@@ -203,6 +204,48 @@ TEST(Convert, ExtremaRules) {
     EXPECT_EQ(field(text[0].substr(12, 25)), row.max) << row.what;
     EXPECT_EQ(field(text[0].substr(42, 25)), row.min) << row.what;
   }
+}
+
+// The report must show what a running comparison over the values in order
+// shows, for levels mixing NaNs, zeros of both signs and infinities.
+TEST(Convert, ExtremaMatchARunningComparison) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const double pool[] = {nan, -nan, 0.0, -0.0, 1.0, -1.0, inf, -inf, 2.5, -7.25, 1e300, 5e-324};
+  std::uint64_t seed = 12345;
+  auto next = [&] {
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<std::uint32_t>(seed >> 33);
+  };
+  std::vector<std::vector<double>> levels;
+  for (int t = 0; t < 3000; ++t) {
+    std::vector<double> level(1 + next() % 40);
+    for (double& x : level) x = pool[next() % std::size(pool)];
+    levels.push_back(level);
+  }
+  std::string expected;
+  auto text = [](double v) {
+    std::int32_t len = 0;
+    const char* t = __fio_default_convert(&v, TY_DBLE, 0, &len);
+    return std::string(t, static_cast<std::size_t>(len));
+  };
+  for (const auto& level : levels) {
+    double hi = level[0], lo = level[0];
+    for (double x : level) {
+      if (!(hi > x)) hi = x;
+      if (!(lo < x)) lo = x;
+    }
+    expected += " te has max=" + text(hi) + " min=" + text(lo) + " at k=\n            1\n";
+  }
+  auto r = run_child([&] {
+    for (const auto& level : levels) {
+      const std::int32_t n = static_cast<std::int32_t>(level.size()), one = 1;
+      maxmin_(level.data(), &n, &one, &one, &one, "te", 2);
+    }
+    std::fflush(nullptr);
+  });
+  EXPECT_TRUE(r.out == expected) << "first difference at byte "
+      << std::mismatch(r.out.begin(), r.out.end(), expected.begin(), expected.end()).first - r.out.begin();
 }
 
 TEST(Convert, SignedZeroReportsTheLaterSign) {
