@@ -5,7 +5,8 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 CMAKE_FLAGS ?=
 
-.PHONY: all demo test test-sanitize bench clean
+.PHONY: all demo test test-sanitize test-builds bench clean
+DEBUG_BUILD ?= build-debug
 BENCH_BUILD ?= build-bench
 ROUNDS ?= 31
 
@@ -31,6 +32,12 @@ test-sanitize:
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	ctest --test-dir $(ASAN_BUILD) -j$(JOBS) --output-on-failure
 
+# The optimised and a plain debug build must print and write the same bytes.
+test-builds: all
+	cmake -S . -B $(DEBUG_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKELVORAN_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(DEBUG_BUILD) -j$(JOBS) --target kelvoran
+	tests/compare_builds.sh $(BUILD)/kelvoran $(DEBUG_BUILD)/kelvoran $(BUILD)/tools/kelvoran-sample
+
 # Whole-program timing against the floor and the Fortran peer, then the
 # micro-benchmarks. The table is also written to $(BENCH_BUILD)/bench.txt.
 bench:
@@ -44,4 +51,4 @@ bench:
 	for b in $(BENCH_BUILD)/bench/bench_*; do $$b --benchmark_min_time=0.2; done
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(DEBUG_BUILD) $(BENCH_BUILD)
