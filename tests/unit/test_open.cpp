@@ -222,6 +222,26 @@ TEST(Open, LongNamesAreUsedWhole) {
   EXPECT_TRUE(file_exists(dir.file(long_name.substr(0, 250) + "/" + long_name.substr(0, 40))));
 }
 
+TEST(Open, OversizedValuesAreRefusedNotWrapped) {
+  TempDir dir;
+  const std::string long_value(4096, 'e');
+  auto r = run_child(
+      [] {
+        std::int32_t ios = 0;
+        // A FORnnn name too long to use whole is refused like a FILE= text.
+        open_unit(12, {}, iostat_ref(ios));
+        child_notef("%d ", ios);
+        // 4-byte record units would carry this length past 32 bits.
+        open_unit(13, {.file = "d", .access = "direct", .recl = 600000000}, iostat_ref(ios));
+        child_notef("%d ", ios);
+        open_unit(14, {.file = "e", .access = "direct", .recl = 500000000}, iostat_ref(ios));
+        child_notef("%d", ios);
+      },
+      {.dir = dir.path(), .env = {{"FOR012", long_value}, {"FORTRANOPT", "vaxio"}}});
+  EXPECT_EQ(r.notes, "211 201 0");
+  EXPECT_FALSE(file_exists(dir.file("d")));
+}
+
 TEST(Open, DefaultAndEnvironmentNames) {
   TempDir dir;
   auto r = run_child(

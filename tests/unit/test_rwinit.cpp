@@ -99,6 +99,34 @@ TEST(Rwinit, ReadBeyondEndReportsTheRequestedRecordThenRewinds) {
             " In source file t, at line number 20\n");
 }
 
+TEST(Rwinit, LastRecordNumberCannotBeFollowed) {
+  TempDir dir;
+  auto r = run_child(
+      [] {
+        std::int32_t ios = 0;
+        open_unit(1, {.file = "o", .status = "new", .access = "direct", .recl = 4});
+        // The record after it could not be numbered: refused, nothing written.
+        const bool refused = begin(1, FIO_UNFORMATTED, 2147483647, FIO_WRITE, iostat_ref(ios)) == nullptr;
+        child_notef("%d %d", refused, ios);
+      },
+      {.dir = dir.path()});
+  EXPECT_EQ(r.notes, "1 75");
+  EXPECT_EQ(file_size(dir.file("o")), 0);
+}
+
+TEST(Rwinit, FarRecordPositionsDoNotWrap) {
+  TempDir dir;
+  auto r = run_child(
+      [] {
+        open_unit(1, {.file = "o", .status = "new", .access = "direct", .recl = 1000000});
+        // Record 3000 starts past 2^31 bytes; the file is sparse.
+        Fcb* f = begin(1, FIO_UNFORMATTED, 3000, FIO_WRITE);
+        child_notef("%lld", static_cast<long long>(ftello(f->stream)));
+      },
+      {.dir = dir.path()});
+  EXPECT_EQ(r.notes, "2999000000");
+}
+
 TEST(Rwinit, DirectAccessGapIsZeroFilled) {
   TempDir dir;
   auto r = run_child(
