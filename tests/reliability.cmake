@@ -32,3 +32,26 @@ if(TARGET test_fault_injection)
   target_compile_definitions(test_fault_injection PRIVATE
     HOST_FAULTS_LIB="$<TARGET_FILE:kelvoran_host_faults>")
 endif()
+
+# The fuzz target of the sequential reader. Every build replays the seed
+# corpus through it; a clang build with KELVORAN_FUZZ=ON (and
+# KELVORAN_SANITIZE=ON) also links it with libFuzzer and instruments the
+# layer for coverage.
+set(FUZZ_DIR ${CMAKE_CURRENT_SOURCE_DIR}/fuzz)
+add_executable(fuzz_unf_read_replay fuzz/fuzz_unf_read.cpp fuzz/replay_main.cpp)
+target_include_directories(fuzz_unf_read_replay PRIVATE ${RELIABILITY_DIR})
+target_link_libraries(fuzz_unf_read_replay PRIVATE qbfio)
+add_test(NAME fuzz_corpus_replay
+  COMMAND fuzz_unf_read_replay ${FUZZ_DIR}/corpus ${FUZZ_DIR}/crashes)
+
+option(KELVORAN_FUZZ "Build the libFuzzer target (needs clang)" OFF)
+if(KELVORAN_FUZZ)
+  foreach(lib qbfio qbc)
+    target_compile_options(${lib} PRIVATE -fsanitize=fuzzer-no-link)
+  endforeach()
+  add_executable(fuzz_unf_read fuzz/fuzz_unf_read.cpp)
+  target_include_directories(fuzz_unf_read PRIVATE ${RELIABILITY_DIR})
+  target_compile_options(fuzz_unf_read PRIVATE -fsanitize=fuzzer)
+  target_link_options(fuzz_unf_read PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(fuzz_unf_read PRIVATE qbfio)
+endif()
