@@ -27,11 +27,13 @@ foreach(t test_fault_injection test_hostile_paths test_concurrent_runs
   endif()
 endforeach()
 
-if(TARGET test_fault_injection)
-  add_dependencies(test_fault_injection kelvoran_host_faults)
-  target_compile_definitions(test_fault_injection PRIVATE
-    HOST_FAULTS_LIB="$<TARGET_FILE:kelvoran_host_faults>")
-endif()
+foreach(t test_fault_injection test_memcheck)
+  if(TARGET ${t})
+    add_dependencies(${t} kelvoran_host_faults)
+    target_compile_definitions(${t} PRIVATE
+      HOST_FAULTS_LIB="$<TARGET_FILE:kelvoran_host_faults>")
+  endif()
+endforeach()
 
 # The fuzz target of the sequential reader. Every build replays the seed
 # corpus through it; a clang build with KELVORAN_FUZZ=ON (and
