@@ -5,7 +5,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 CMAKE_FLAGS ?=
 
-.PHONY: all demo test test-sanitize test-builds bench clean
+.PHONY: all demo test test-sanitize test-builds bench clean reliability fuzz-build fuzz-smoke fuzz
 DEBUG_BUILD ?= build-debug
 BENCH_BUILD ?= build-bench
 ROUNDS ?= 31
@@ -50,5 +50,34 @@ bench:
 	  floor=$(BENCH_BUILD)/bench/floor peer=$(BENCH_BUILD)/bench/peer
 	for b in $(BENCH_BUILD)/bench/bench_*; do $$b --benchmark_min_time=0.2; done
 
+# Reliability checks: host-failure injection, hostile paths, concurrent
+# runs, the mutated-input campaign, memcheck and the fuzz corpus replay.
+# They are part of `make test`; this runs them alone.
+RELIABILITY_TESTS = FaultInjection|HostilePaths|ConcurrentRuns|MutatedInputs|Memcheck|fuzz_corpus_replay
+reliability: all
+	ctest --test-dir $(BUILD) -j$(JOBS) --output-on-failure -R '$(RELIABILITY_TESTS)'
+
+# The fuzz target of the sequential reader: clang, libFuzzer, sanitizers.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SMOKE_SECONDS ?= 120
+FUZZ_SECONDS ?= 1800
+CAMPAIGN_RANDOM ?= 2000
+fuzz-build:
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVORAN_SANITIZE=ON -DKELVORAN_FUZZ=ON $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzz_unf_read
+
+# A bounded fuzz session, as CI runs it.
+fuzz-smoke: fuzz-build
+	tests/fuzz/run_fuzz.sh $(FUZZ_BUILD)/tests/fuzz_unf_read $(FUZZ_SMOKE_SECONDS) $(FUZZ_BUILD)/fuzz-work
+
+# The longer campaign: FUZZ_SECONDS of fuzzing, then the whole-program
+# mutation campaign with CAMPAIGN_RANDOM random-byte cases from a new seed
+# (a failure names its seed; KELVORAN_CAMPAIGN_SEED repeats it).
+fuzz: fuzz-build all
+	tests/fuzz/run_fuzz.sh $(FUZZ_BUILD)/tests/fuzz_unf_read $(FUZZ_SECONDS) $(FUZZ_BUILD)/fuzz-work
+	KELVORAN_CAMPAIGN_RANDOM=$(CAMPAIGN_RANDOM) KELVORAN_CAMPAIGN_SEED=$${KELVORAN_CAMPAIGN_SEED:-$$(date +%s)} \
+	  ctest --test-dir $(BUILD) -j$(JOBS) --output-on-failure -R MutatedInputs
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(DEBUG_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(DEBUG_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
