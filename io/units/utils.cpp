@@ -1,5 +1,8 @@
 // Unit records, the connected-units list, the pre-connected standard
 // streams, and the set-up every transfer statement starts with.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -40,6 +43,19 @@ void preconnect(std::int32_t unit, std::FILE* stream, const char* name,
   f->named = 1;
   f->readonly = readonly;
   f->preconnected = 1;
+}
+
+// A process started with a standard descriptor closed would hand that
+// number to the first file the layer opens, and what goes to standard
+// output or standard error would then be written into that file. Each
+// closed one is held on /dev/null, opened for reading only, so that writes
+// to it still fail as they would on the closed descriptor.
+void hold_standard_descriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int held = ::open("/dev/null", O_RDONLY);
+    if (held > 2) ::close(held);  // a lower number was free after all
+  }
 }
 
 Fcb* fail(std::int32_t code) {
@@ -114,6 +130,7 @@ std::int32_t __fio_host_errno(void) {
 }
 
 void fio_init(void) {
+  hold_standard_descriptors();
   preconnect(-5, __qbio_stdin(), "stdin ", 1);
   preconnect(-6, __qbio_stdout(), "stdout ", 0);
   preconnect(5, __qbio_stdin(), "stdin ", 1);

@@ -10,10 +10,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "child.h"
 #include "converter_oracle.h"
@@ -221,6 +223,69 @@ TEST(HostilePaths, ReportedAndNothingElseTouched) {
       after["/work"].mtime_ns = before.at("/work").mtime_ns;  // it gained an entry
     }
     EXPECT_TRUE(after == before) << c.what << ":\n" << describe_changes(before, after);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A run started with standard descriptors closed. The files the program
+// opens must not take their numbers: the report text would otherwise be
+// written into the input or output file.
+TEST(HostilePaths, ClosedStandardDescriptorsAreNotReused) {
+  struct Row {
+    const char* what;
+    std::vector<int> closed;
+    bool output_exists;  // out.dat is there before the run
+    int exit_code;
+    bool stdout_fails;   // the report cannot be written: host error 9
+  } rows[] = {
+      {"standard output closed", {1}, false, 1, true},
+      {"standard error closed, output exists", {2}, true, 1, false},
+      {"standard error closed, complete run", {2}, false, 0, false},
+      {"standard input closed", {0}, false, 0, false},
+      {"all three closed", {0, 1, 2}, false, 1, false},
+  };
+  for (const auto& row : rows) {
+    TempDir dir;
+    write_file(dir.file("in.dat"), oracle::sample_file());
+    if (row.output_exists) write_file(dir.file("out.dat"), "precious");
+    const ChildResult r = run_child(
+        [&] {
+          for (int fd : row.closed) close(fd);
+          execl(kelvoran_binary().c_str(), "kelvoran", "in.dat", "out.dat",
+                static_cast<char*>(nullptr));
+          _exit(127);
+        },
+        {.dir = dir.path(), .unset_env = {"FORTRANOPT", "LANG", "NO_STOP_MESSAGE"}});
+    EXPECT_TRUE(r.exited && r.exit_code == row.exit_code)
+        << row.what << ": exit " << r.exit_code << " signal " << r.signal << "\n" << r.err;
+    EXPECT_TRUE(read_file(dir.file("in.dat")) == oracle::sample_file())
+        << row.what << ": the input file was written";
+    const std::string out = read_file(dir.file("out.dat"));
+    if (row.output_exists) {
+      EXPECT_EQ(out, "precious") << row.what;
+    } else if (row.exit_code == 0) {
+      EXPECT_TRUE(out == oracle::sample_output()) << row.what;
+    } else {
+      EXPECT_EQ(out.size() % oracle::kRecordBytes, 0u) << row.what;
+      EXPECT_TRUE(oracle::sample_output().compare(0, out.size(), out) == 0) << row.what;
+    }
+    if (row.stdout_fails) {
+      const auto err = oracle::split_lines(r.err);
+      if (err.size() != 4) {
+        ADD_FAILURE() << row.what << ": report of " << err.size() << " lines\n" << r.err;
+        continue;
+      }
+      EXPECT_EQ(err[0], "QBFIO/stdio: Bad file descriptor") << row.what;
+      const bool in_report = err[1] ==
+          "QBFIO-F-/list-directed write/unit=6/error code returned by host stdio - 9.";
+      const bool at_end = err[1] == "QBFIO-F-/CLOSE/unit=6/error code returned by host stdio - 9.";
+      EXPECT_TRUE(in_report || at_end) << row.what << ": " << err[1];
+    } else if (std::find(row.closed.begin(), row.closed.end(), 2) == row.closed.end()) {
+      EXPECT_EQ(r.err, "") << row.what;
+    }
   }
 }
 
