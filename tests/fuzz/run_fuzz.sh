@@ -21,7 +21,7 @@ status=0
   -print_final_stats=1 -artifact_prefix="$work/artifacts/" \
   "$work/corpus" > "$work/fuzz.log" 2>&1 || status=$?
 
-grep -E '^#[0-9]+ +DONE|^stat::(number_of_executed_units|average_exec_per_sec|new_units_added)' \
+grep -E '^#[0-9]+[[:space:]]+DONE|^stat::(number_of_executed_units|average_exec_per_sec|new_units_added)' \
   "$work/fuzz.log" || true
 if [ "$status" -ne 0 ]; then
   tail -n 40 "$work/fuzz.log"
