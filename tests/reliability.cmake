@@ -27,11 +27,16 @@ foreach(t test_fault_injection test_hostile_paths test_concurrent_runs
   endif()
 endforeach()
 
+# A program that calls each kind of host call directly, to show that the
+# interposer catches every kind.
+add_executable(kelvoran_inject_probe inject/probe.cpp)
+
 foreach(t test_fault_injection test_memcheck)
   if(TARGET ${t})
-    add_dependencies(${t} kelvoran_host_faults)
+    add_dependencies(${t} kelvoran_host_faults kelvoran_inject_probe)
     target_compile_definitions(${t} PRIVATE
-      HOST_FAULTS_LIB="$<TARGET_FILE:kelvoran_host_faults>")
+      HOST_FAULTS_LIB="$<TARGET_FILE:kelvoran_host_faults>"
+      INJECT_PROBE="$<TARGET_FILE:kelvoran_inject_probe>")
   endif()
 endforeach()
 
