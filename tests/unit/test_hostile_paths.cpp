@@ -123,15 +123,17 @@ void make_file(const std::string& path, const std::string& bytes, mode_t mode) {
   chmod(path.c_str(), mode);
 }
 
-ChildResult run_as(bool unprivileged, const std::string& dir,
-                   const std::string& in, const std::string& out) {
+// Runs the program from `program`, as an ordinary user when asked.
+ChildResult run_as(bool unprivileged, const std::string& program,
+                   const std::string& dir, const std::string& in,
+                   const std::string& out) {
   return run_child(
       [&] {
         if (unprivileged &&
             (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 ||
              setuid(kNobody) != 0))
           _exit(99);
-        execl(kelvoran_binary().c_str(), "kelvoran", in.c_str(), out.c_str(),
+        execl(program.c_str(), "kelvoran", in.c_str(), out.c_str(),
               static_cast<char*>(nullptr));
         _exit(127);
       },
@@ -205,10 +207,19 @@ TEST(HostilePaths, ReportedAndNothingElseTouched) {
     // write there.
     chmod(dir.path().c_str(), 0755);
     make_file(work + "/in.dat", small_input(), 0644);
+    // The build tree may sit where an ordinary user cannot reach it; such
+    // runs start from a copy of the program beside the work directory.
+    std::string program = kelvoran_binary();
+    if (c.unprivileged) {
+      const std::string copy = dir.file("kelvoran");
+      fs::copy_file(program, copy);
+      chmod(copy.c_str(), 0755);
+      program = copy;
+    }
     c.setup(work, elsewhere);
     const auto before = snapshot(dir.path());
 
-    const ChildResult r = run_as(c.unprivileged, work, c.in, c.out);
+    const ChildResult r = run_as(c.unprivileged, program, work, c.in, c.out);
     EXPECT_TRUE(r.exited && r.exit_code == 1)
         << c.what << ": exit " << r.exit_code << " signal " << r.signal;
     EXPECT_EQ(r.err, c.err) << c.what;
