@@ -17,6 +17,7 @@
 #include "files.h"
 #include "fio.h"
 #include "ftn.h"
+#include "converter_oracle.h"
 #include "sample_data.h"
 
 namespace {
@@ -25,55 +26,8 @@ constexpr int kPoints = sample::kPoints;
 constexpr long long kRecord = 44376;
 constexpr long long kOutputSize = 114 * kRecord;
 
-// Input level index (0 = gz) of each output record, in output order.
-std::vector<int> output_order() {
-  std::vector<int> order = {0, 1};
-  for (int k = 0; k < 28; ++k) order.push_back(2 + k);        // te
-  for (int k = 0; k < 28; ++k) order.push_back(30 + 2 * k);   // uu
-  for (int k = 0; k < 28; ++k) order.push_back(31 + 2 * k);   // vv
-  for (int k = 0; k < 28; ++k) order.push_back(86 + k);       // rq
-  return order;
-}
-
-// Payloads of the field records of an input file, as 8-byte reals.
-std::vector<std::vector<double>> input_levels(const std::vector<std::string>& records) {
-  std::vector<std::vector<double>> levels;
-  for (std::size_t r = 2; r < records.size(); ++r) {
-    std::vector<double> v(kPoints);
-    for (int i = 0; i < kPoints; ++i) {
-      std::uint64_t bits = 0;
-      for (int b = 0; b < 8; ++b)
-        bits = bits << 8 | static_cast<unsigned char>(records[r][4 + 8 * i + b]);
-      v[i] = std::bit_cast<double>(bits);
-    }
-    levels.push_back(v);
-  }
-  return levels;
-}
-
-// The expected bytes of one output value: the nearest 4-byte real, a NaN
-// made quiet with its sign and leading fraction bits, most significant
-// byte first.
-std::string expected_real4(double x) {
-  std::uint32_t bits;
-  if (std::isnan(x)) {
-    const auto b = std::bit_cast<std::uint64_t>(x);
-    bits = static_cast<std::uint32_t>(b >> 32 & 0x80000000u) | 0x7FC00000u |
-           static_cast<std::uint32_t>(b >> 29 & 0x7FFFFFu);
-  } else {
-    bits = std::bit_cast<std::uint32_t>(static_cast<float>(x));
-  }
-  return be32(bits);
-}
-
-std::string expected_output(const std::vector<std::string>& records) {
-  const auto levels = input_levels(records);
-  std::string out;
-  out.reserve(kOutputSize);
-  for (int idx : output_order())
-    for (double x : levels[idx]) out += expected_real4(x);
-  return out;
-}
+using oracle::expected_output;
+using oracle::sample_records;
 
 std::string join(const std::vector<std::string>& records, std::size_t count) {
   std::string all;
@@ -99,10 +53,6 @@ std::vector<std::string> lines(const std::string& text) {
   return v;
 }
 
-const std::vector<std::string>& sample_records() {
-  static const auto records = sample::file_records();
-  return records;
-}
 
 TEST(Convert, CompleteRunOnSampleData) {
   TempDir dir;
@@ -387,7 +337,7 @@ TEST(Convert, ShortAndMissingInput) {
         << c.what;
     const std::string out = read_file(dir.file("out.dat"));
     EXPECT_EQ(static_cast<long long>(out.size()), c.records_written * kRecord) << c.what;
-    EXPECT_TRUE(out == expected_output(sample_records()).substr(0, out.size())) << c.what;
+    EXPECT_TRUE(out == oracle::sample_output().substr(0, out.size())) << c.what;
   }
 }
 
@@ -399,7 +349,7 @@ TEST(Convert, LongerRecordsAndTrailingDataAreAccepted) {
   write_file(dir.file("in.dat"), input);
   auto r = convert(dir);
   EXPECT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_TRUE(read_file(dir.file("out.dat")) == expected_output(sample_records()));
+  EXPECT_TRUE(read_file(dir.file("out.dat")) == oracle::sample_output());
 }
 
 TEST(Convert, MissingInputIsCreatedEmptyAndReported) {
@@ -433,7 +383,7 @@ TEST(Convert, VaxioPadsEachRecordWithZeros) {
   ASSERT_EQ(r.exit_code, 0) << r.err;
   const std::string out = read_file(dir.file("out.dat"));
   ASSERT_EQ(static_cast<long long>(out.size()), 114 * 4 * kRecord);
-  const std::string expected = expected_output(sample_records());
+  const std::string expected = oracle::sample_output();
   for (int rec = 0; rec < 114; ++rec) {
     ASSERT_TRUE(out.compare(rec * 4 * kRecord, kRecord, expected, rec * kRecord, kRecord) == 0) << rec;
     const std::string padding = out.substr(rec * 4 * kRecord + kRecord, 3 * kRecord);
@@ -472,7 +422,7 @@ TEST(Convert, InputThroughAPipe) {
     waitpid(feeder, nullptr, 0);
     EXPECT_EQ(r.exit_code, row.exit_code) << r.err;
     if (row.exit_code == 0) {
-      EXPECT_TRUE(read_file(dir.file("out.dat")) == expected_output(sample_records()));
+      EXPECT_TRUE(read_file(dir.file("out.dat")) == oracle::sample_output());
     } else {
       EXPECT_EQ(lines(r.err).at(0),
                 "QBFIO-F-217/unformatted read/unit=100/attempt to read past end of file.");
@@ -503,7 +453,7 @@ TEST(Convert, WriteFailureKeepsEarlierRecords) {
   EXPECT_EQ(err[3], " In source file kelvoran, at line number 101");
   const std::string out = read_file(dir.file("out.dat"));
   ASSERT_GE(static_cast<long long>(out.size()), 3 * kRecord);
-  EXPECT_TRUE(out.compare(0, 3 * kRecord, expected_output(sample_records()), 0, 3 * kRecord) == 0);
+  EXPECT_TRUE(out.compare(0, 3 * kRecord, oracle::sample_output(), 0, 3 * kRecord) == 0);
 }
 
 TEST(Convert, UnwritableStandardOutputFailsTheRun) {
