@@ -35,16 +35,20 @@ std::int32_t __fio_trunc(Fcb* f, std::int64_t length);
 // ---- units/open ----
 std::int32_t __fio_eq_str(const char* text, std::int32_t len,
                           const char* keyword);
+// OPEN. The reserved values belong to the calling convention of compiled
+// OPEN statements (which pass 0, 1, 0, 0, 0 and 0, 0); OPEN does not examine
+// them. fio_open_spec.h names the specifiers for callers.
 std::int32_t fio_open(std::int32_t unit, std::int32_t readonly,
                       const char* status, const char* dispose,
                       const char* access, const char* blank, std::int32_t recl,
                       const char* file, const char* form, std::intptr_t iostat,
-                      std::int32_t x1, std::int32_t x2, std::int32_t x3,
-                      std::int32_t x4, std::int32_t x5,
-                      std::int32_t status_len, std::int32_t dispose_len,
-                      std::int32_t access_len, std::int32_t blank_len,
-                      std::int32_t file_len, std::int32_t form_len,
-                      std::int32_t y1, std::int32_t y2);
+                      std::int32_t reserved1, std::int32_t reserved2,
+                      std::int32_t reserved3, std::int32_t reserved4,
+                      std::int32_t reserved5, std::int32_t status_len,
+                      std::int32_t dispose_len, std::int32_t access_len,
+                      std::int32_t blank_len, std::int32_t file_len,
+                      std::int32_t form_len, std::int32_t reserved6,
+                      std::int32_t reserved7);
 std::int32_t fio_open_cvt(std::int32_t* previous, const char* text,
                           std::int32_t len);
 std::int32_t fio_open_share(std::int32_t* previous, const char* text,

@@ -282,11 +282,13 @@ std::int32_t fio_open(std::int32_t unit, std::int32_t readonly,
                       const char* status, const char* dispose,
                       const char* access, const char* blank, std::int32_t recl,
                       const char* file, const char* form, std::intptr_t iostat,
-                      std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                      std::int32_t, std::int32_t status_len,
+                      std::int32_t /*reserved1*/, std::int32_t /*reserved2*/,
+                      std::int32_t /*reserved3*/, std::int32_t /*reserved4*/,
+                      std::int32_t /*reserved5*/, std::int32_t status_len,
                       std::int32_t dispose_len, std::int32_t access_len,
                       std::int32_t blank_len, std::int32_t file_len,
-                      std::int32_t form_len, std::int32_t, std::int32_t) {
+                      std::int32_t form_len, std::int32_t /*reserved6*/,
+                      std::int32_t /*reserved7*/) {
   __fio_errinit(unit, iostat, "OPEN");
   qbi_fio.open_name = file;
   qbi_fio.open_name_len = file != nullptr && file_len > 0 ? file_len : 0;

@@ -9,15 +9,6 @@ std::int32_t len(const std::optional<std::string>& s) {
 }
 }  // namespace
 
-std::int32_t open_unit(std::int32_t unit, const OpenSpec& o,
-                       std::intptr_t iostat) {
-  return fio_open(unit, o.readonly ? 1 : 0, ptr(o.status), ptr(o.dispose),
-                  ptr(o.access), ptr(o.blank), o.recl, ptr(o.file),
-                  ptr(o.form), iostat, 0, 1, 0, 0, 0, len(o.status),
-                  len(o.dispose), len(o.access), len(o.blank), len(o.file),
-                  len(o.form), 0, 0);
-}
-
 std::int32_t close_unit(std::int32_t unit, std::intptr_t iostat,
                         const std::optional<std::string>& dispose) {
   return fio_close(unit, iostat, ptr(dispose), len(dispose));

@@ -6,22 +6,16 @@
 #include <string>
 
 #include "fio.h"
+#include "fio_open_spec.h"
 
 // The specifiers of one OPEN statement; absent ones are not passed.
-struct OpenSpec {
-  std::optional<std::string> file;
-  std::optional<std::string> status;
-  std::optional<std::string> access;
-  std::optional<std::string> form;
-  std::optional<std::string> blank;
-  std::optional<std::string> dispose;
-  std::int32_t recl = 0;
-  bool readonly = false;
-};
+using OpenSpec = FioOpenSpec;
 
 // OPEN(unit, ...) with the given error control (0..3 or &iostat).
-std::int32_t open_unit(std::int32_t unit, const OpenSpec& args,
-                       std::intptr_t iostat = 0);
+inline std::int32_t open_unit(std::int32_t unit, const OpenSpec& args,
+                              std::intptr_t iostat = 0) {
+  return fio_open_with(unit, args, iostat);
+}
 
 // CLOSE(unit[, DISPOSE=]) with the given error control.
 std::int32_t close_unit(std::int32_t unit, std::intptr_t iostat = 0,

@@ -59,7 +59,7 @@ void become_unprivileged_owner_of(const char* path) {
 }
 
 TEST(Open, ChecksRunInOrderAndReportTheirCodes) {
-  const auto F = std::optional<std::string>("f");
+  constexpr std::string_view F = "f";
   const OpenCase cases[] = {
       {"NEW on a missing file", {.file = F, .status = "new"}, nullptr, 0},
       {"NEW with trailing blanks", {.file = F, .status = "NEW   "}, nullptr, 0},
