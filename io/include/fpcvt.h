@@ -1,4 +1,4 @@
-// Text of numbers (Parts 4.2 and 4.3): decimal digit generation and the
+// Text of numbers: decimal digit generation and the
 // editing routines behind __fio_default_convert. The shared entry points keep
 // C linkage; the helpers private to the number-text module keep their names
 // in the namespace fio_num (so that `ecvt`/`fcvt` do not collide with the

@@ -4,6 +4,7 @@
 // procedure, not of the exact binary value: printed text must match the
 // digits users already have, so every step, constants included, stays as
 // it is and must not be "improved".
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -19,8 +20,7 @@ char buf[NDIG];
 // gives their texts instead (on the program's paths __ecvt has already
 // turned them into "Inf" and "NaN").
 bool isspecial(double x, std::int32_t* decpt, std::int32_t* sign) {
-  std::uint64_t bits;
-  std::memcpy(&bits, &x, sizeof bits);
+  const auto bits = std::bit_cast<std::uint64_t>(x);
   if (((bits >> 52) & 0x7FF) != 0x7FF) return false;
   const bool nan = (bits & 0xFFFFFFFFFFFFFull) != 0;
   std::memcpy(buf, nan ? "NaN" : "Inf", 4);
@@ -37,7 +37,7 @@ char* cvt(double arg, int ndigits, std::int32_t* decpt, std::int32_t* sign,
           int eflag) {
   if (isspecial(arg, decpt, sign)) return buf;
 
-  // Step 1. A negative count asks for no digit.
+  // Sign and count. A negative count asks for no digit.
   if (ndigits < 0) ndigits = 0;
   if (ndigits > NDIG - 2) ndigits = NDIG - 2;
   int r2 = 0;
@@ -48,13 +48,15 @@ char* cvt(double arg, int ndigits, std::int32_t* decpt, std::int32_t* sign,
     arg = -arg;
   }
 
-  // Step 2.
+  // Integer part fi and fraction part arg.
   double fi;
   double fj;
   arg = std::modf(arg, &fi);
 
   if (fi != 0) {
-    // Step 3: integer digits, from the right end of buf leftwards.
+    // Integer digits, from the right end of buf leftwards. The bias keeps a
+    // remainder that the rounded division left just below its exact tenths
+    // from dropping to the digit below.
     char* p1 = &buf[NDIG];
     while (fi != 0) {
       const double q = fi / 10.0;
@@ -64,14 +66,15 @@ char* cvt(double arg, int ndigits, std::int32_t* decpt, std::int32_t* sign,
     }
     while (p1 < &buf[NDIG]) *p++ = *p1++;
   } else if (arg > 0) {
-    // Step 4: pure fraction; the first fraction digit produced is not 0.
+    // A pure fraction is scaled up until its first digit is not 0.
     while ((fj = arg * 10.0) < 1) {
       arg = fj;
       r2--;
     }
   }
 
-  // Step 5: rounding position.
+  // The rounding position: significant digits count from the first digit,
+  // fraction digits from the decimal point.
   int pos = ndigits;
   if (eflag == 0) pos += r2;
   *decpt = r2;
@@ -80,8 +83,8 @@ char* cvt(double arg, int ndigits, std::int32_t* decpt, std::int32_t* sign,
     return buf;
   }
 
-  // Step 6: fraction digits, while fewer than pos + 1 digits are in buf and
-  // buf is not full.
+  // Fraction digits, one more than kept (it decides the rounding), while
+  // buf has room.
   while (p - buf <= pos && p < &buf[NDIG]) {
     arg *= 10.0;
     arg = std::modf(arg, &fj);
@@ -94,7 +97,7 @@ char* cvt(double arg, int ndigits, std::int32_t* decpt, std::int32_t* sign,
     return buf;
   }
 
-  // Step 7: rounding at position pos.
+  // Round half up at position pos, carrying to the left.
   char* end = &buf[pos];
   char* p1 = end;
   *p1 = static_cast<char>(*p1 + 5);
@@ -112,7 +115,6 @@ char* cvt(double arg, int ndigits, std::int32_t* decpt, std::int32_t* sign,
       }
     }
   }
-  // Step 8.
   *end = '\0';
   return buf;
 }

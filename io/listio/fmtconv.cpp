@@ -2,6 +2,7 @@
 // right-justified fields for numbers and logicals, the characters themselves
 // for character items. Reals are edited in a G style whose significant
 // digits come from __ecvt and __fcvt.
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -290,9 +291,9 @@ T load(const void* item) {
   return v;
 }
 
-// Code 16 is not specified beyond "converted to a multi-byte text": each
-// 2-byte unit (host order) becomes its own byte when below 0x100, else its
-// two bytes, high byte first.
+// Two-byte characters become a multi-byte text: each 2-byte unit (host
+// order) becomes its own byte when below 0x100, else its two bytes, high
+// byte first.
 const char* nchar_text(const void* item, std::int32_t length,
                        std::int32_t* out_len) {
   const std::int32_t n = length > 0 ? length : 0;
@@ -367,15 +368,13 @@ extern "C" {
 double __fio_chk_f(const void* addr) {
   const std::uint32_t bits = load<std::uint32_t>(addr);
   if (((bits >> 23) & 0xFF) != 0xFF) {
-    return static_cast<double>(load<float>(addr));
+    return static_cast<double>(std::bit_cast<float>(bits));
   }
   // Infinity or NaN: same sign, all exponent bits, the 23 fraction bits as
   // the lowest fraction bits. Built from bits, so no arithmetic touches it.
   const std::uint64_t d = (static_cast<std::uint64_t>(bits >> 31) << 63) |
                           (0x7FFull << 52) | (bits & 0x7FFFFFu);
-  double v;
-  std::memcpy(&v, &d, sizeof v);
-  return v;
+  return std::bit_cast<double>(d);
 }
 
 char* __fio_fmt_i(std::int32_t value, std::int32_t w, std::int32_t m,
@@ -401,7 +400,8 @@ char* __fio_fmt_g(double value, std::int32_t w, std::int32_t d,
                   std::int32_t e, std::int32_t k, std::int32_t single,
                   std::int32_t plus, std::int32_t letter) {
   field_overflow = 0;
-  // fp_canon: the significant digits.
+  // The significant digits: 8 for a value that came from a 4-byte real,
+  // 17 otherwise.
   fpdat.digits = __ecvt(value, single ? 8 : 17, &fpdat.decpt, &fpdat.sign);
   fpdat.ndigits = static_cast<std::int32_t>(std::strlen(fpdat.digits));
   fpdat.out_cur = fpdat.out_buf;

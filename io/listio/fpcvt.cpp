@@ -1,6 +1,7 @@
 // Significant-digit and fraction-digit forms of an 8-byte real,
 // built on the generator of cvt.cpp. Results live in static buffers that each
 // call overwrites.
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -22,8 +23,7 @@ extern "C" {
 char* __ecvt(double value, std::int32_t n, std::int32_t* decpt,
              std::int32_t* sign) {
   ecvt_buf[0] = '\0';
-  std::uint64_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
+  const auto bits = std::bit_cast<std::uint64_t>(value);
   if (((bits >> 52) & 0x7FF) == 0x7FF) {
     if ((bits & 0xFFFFFFFFFFFFFull) == 0) {
       std::memcpy(ecvt_buf, "Inf", 4);
@@ -45,20 +45,20 @@ char* __ecvt(double value, std::int32_t n, std::int32_t* decpt,
   return ecvt_buf;
 }
 
-// __fcvt is needed only for a non-zero value with a decimal exponent of 0
-// or more and f of 0 or more. Outside that the
-// result is the digits of the value rounded at f places after the point,
-// decpt + f of them counted from the first significant digit ("0" when there
-// is none), padded with 0 digits up to decpt.
+// The G editing of reals calls __fcvt only for a non-zero value with a
+// decimal exponent of 0 or more and f of 0 or more. For other arguments the
+// result is still the digits of the value rounded at f places after the
+// point: decpt + f of them counted from the first significant digit ("0"
+// when there are none), padded with 0 digits up to decpt.
 char* __fcvt(double value, std::int32_t f, std::int32_t* decpt,
              std::int32_t* sign) {
-  // Step 1.
+  // The 16 significant digits that are then rounded again.
   const char* s = __ecvt(value, 16, decpt, sign);
   if (!is_digit(s[0])) return const_cast<char*>(s);
   const int slen = static_cast<int>(std::strlen(s));
   constexpr int kMax = FCVT_SIZE - 2;  // digits after the carry position
 
-  // Steps 2 and 3: decpt integer digits (only the 16 that exist when decpt
+  // The digits kept: decpt integer digits (only the 16 that exist when decpt
   // is larger), then f fraction digits, 0 digits once the 16 run out.
   long t;
   if (*decpt > slen && f > 0) {
@@ -74,7 +74,7 @@ char* __fcvt(double value, std::int32_t f, std::int32_t* decpt,
   }
   first[written] = '\0';
 
-  // Step 4: round on the first of the 16 digits not copied.
+  // Round on the first of the 16 digits not copied.
   char* result = first;
   if (t >= 0 && t < slen && s[t] >= '5') {
     int i = written - 1;
@@ -88,14 +88,14 @@ char* __fcvt(double value, std::int32_t f, std::int32_t* decpt,
     }
   }
 
-  // Step 5: a value with more integer digits than the 16 gets 0 digits up
+  // A value with more integer digits than the 16 gets 0 digits up
   // to decpt.
   int len = static_cast<int>(std::strlen(result));
   const int room = FCVT_SIZE - 1 - static_cast<int>(result - fcvt_buf);
   while (len < *decpt && len < room) result[len++] = '0';
   result[len] = '\0';
 
-  // Step 6.
+  // No digit at all reads as 0.
   if (len == 0) {
     result[0] = '0';
     result[1] = '\0';

@@ -1,6 +1,7 @@
 // Decimal digit generation (__ecvt, __fcvt and the generator cvt).
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -32,12 +33,6 @@ Digits fcvt_of(double v, int f) {
 
 std::string rep(char c, int n) { return std::string(static_cast<size_t>(n), c); }
 
-double bits_to_double(std::uint64_t b) {
-  double v;
-  std::memcpy(&v, &b, sizeof v);
-  return v;
-}
-
 // ---- __ecvt results ----
 
 struct EcvtRow {
@@ -65,7 +60,7 @@ const double kInf = std::numeric_limits<double>::infinity();
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 INSTANTIATE_TEST_SUITE_P(
-    Part43, EcvtTable,
+    WorkedExamples, EcvtTable,
     ::testing::Values(
         EcvtRow{"one", 1.0, 17, "1" + rep('0', 16), 1, 0},
         EcvtRow{"tenth", 0.1, 17, "1" + rep('0', 16), 0, 0},
@@ -81,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
         EcvtRow{"minus_infinity", -kInf, 8, "Inf", 0, 1},
         EcvtRow{"nan", kNaN, 17, "NaN", 0, 0},
         EcvtRow{"negative_nan", -kNaN, 17, "NaN", 0, 0},
-        EcvtRow{"signalling_nan", bits_to_double(0x7FF0000000000001ull), 3,
+        EcvtRow{"signalling_nan", std::bit_cast<double>(0x7FF0000000000001ull), 3,
                 "NaN", 0, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -149,7 +144,7 @@ TEST(Ecvt, ResultBufferIsReusedByTheNextCall) {
 
 // ---- __fcvt ----
 
-TEST(Fcvt, Part43Examples) {
+TEST(Fcvt, WorkedExamples) {
   Digits d = fcvt_of(1.5, 15);
   EXPECT_EQ(d.text, "15" + rep('0', 14));
   EXPECT_EQ(d.decpt, 1);

@@ -1,4 +1,4 @@
-// Properties of the texts of reals and integers (Parts 4.2 and 4.3), checked
+// Properties of the texts of reals and integers, checked
 // over more than a million pseudo-random values each for 8-byte and 4-byte
 // reals: every exponent range, subnormals, zeros, infinities and NaNs. The
 // checks say what the text must be like, not how it is made.
@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -20,14 +21,6 @@ namespace {
 
 constexpr int kCount = 1'000'000;
 
-template <typename To, typename From>
-To bit_cast_to(From v) {
-  static_assert(sizeof(To) == sizeof(From));
-  To r;
-  std::memcpy(&r, &v, sizeof r);
-  return r;
-}
-
 // ---- value sources ----
 
 double random_double(std::mt19937_64& g) {
@@ -38,8 +31,8 @@ double random_double(std::mt19937_64& g) {
       -std::numeric_limits<double>::infinity(),
       std::numeric_limits<double>::quiet_NaN(),
       -std::numeric_limits<double>::quiet_NaN(),
-      bit_cast_to<double>(std::uint64_t{0x7FF0000000000001}),
-      bit_cast_to<double>(std::uint64_t{0xFFFFFFFFFFFFFFFF}),
+      std::bit_cast<double>(std::uint64_t{0x7FF0000000000001}),
+      std::bit_cast<double>(std::uint64_t{0xFFFFFFFFFFFFFFFF}),
       std::numeric_limits<double>::max(),
       -std::numeric_limits<double>::max(),
       std::numeric_limits<double>::min(),
@@ -56,7 +49,7 @@ double random_double(std::mt19937_64& g) {
     case 1:
     case 2:
     case 3:  // any bit pattern: all exponents, some NaNs and subnormals
-      return bit_cast_to<double>(g());
+      return std::bit_cast<double>(g());
     case 4:
     case 5:
     case 6: {  // decimal magnitudes around the F-form range
@@ -67,7 +60,7 @@ double random_double(std::mt19937_64& g) {
     }
     case 7: {  // subnormals
       const std::uint64_t frac = g() & 0xFFFFFFFFFFFFFull;
-      return bit_cast_to<double>(frac | ((r >> 8) & 1 ? 1ull << 63 : 0));
+      return std::bit_cast<double>(frac | ((r >> 8) & 1 ? 1ull << 63 : 0));
     }
     case 8: {  // a few ulps from a boundary
       double v = edges[(r >> 8) % 6];
@@ -92,7 +85,7 @@ float random_float(std::mt19937_64& g) {
       std::numeric_limits<float>::infinity(),
       -std::numeric_limits<float>::infinity(),
       std::numeric_limits<float>::quiet_NaN(),
-      bit_cast_to<float>(std::uint32_t{0xFF800001}),
+      std::bit_cast<float>(std::uint32_t{0xFF800001}),
       std::numeric_limits<float>::max(),
       std::numeric_limits<float>::min(),
       std::numeric_limits<float>::denorm_min(),
@@ -105,7 +98,7 @@ float random_float(std::mt19937_64& g) {
     case 1:
     case 2:
     case 3:
-      return bit_cast_to<float>(static_cast<std::uint32_t>(g()));
+      return std::bit_cast<float>(static_cast<std::uint32_t>(g()));
     case 4:
     case 5:
     case 6: {
@@ -116,7 +109,7 @@ float random_float(std::mt19937_64& g) {
     }
     case 7: {
       const std::uint32_t frac = static_cast<std::uint32_t>(g()) & 0x7FFFFFu;
-      return bit_cast_to<float>(frac | ((r >> 8) & 1 ? 0x80000000u : 0u));
+      return std::bit_cast<float>(frac | ((r >> 8) & 1 ? 0x80000000u : 0u));
     }
     case 8: {
       float v = edges[(r >> 8) % 5];
@@ -172,7 +165,7 @@ struct Failures {
 std::string describe(double x, const std::string& text, const char* why) {
   char b[200];
   std::snprintf(b, sizeof b, "%s: x=%.17g (0x%016llx) text=[", why, x,
-                static_cast<unsigned long long>(bit_cast_to<std::uint64_t>(x)));
+                static_cast<unsigned long long>(std::bit_cast<std::uint64_t>(x)));
   return b + text + "]";
 }
 

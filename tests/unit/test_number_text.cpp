@@ -2,6 +2,7 @@
 // and the editing routines behind it.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -30,16 +31,8 @@ std::string text_of_int(std::int32_t v) { return convert(&v, TY_INT); }
 std::string text_of_double(double v) { return convert(&v, TY_DBLE); }
 std::string text_of_float(float v) { return convert(&v, TY_REAL); }
 
-float float_from_bits(std::uint32_t b) {
-  float v;
-  std::memcpy(&v, &b, sizeof v);
-  return v;
-}
-std::uint64_t bits_of(double v) {
-  std::uint64_t b;
-  std::memcpy(&b, &v, sizeof b);
-  return b;
-}
+float float_from_bits(std::uint32_t b) { return std::bit_cast<float>(b); }
+std::uint64_t bits_of(double v) { return std::bit_cast<std::uint64_t>(v); }
 
 // ---- item texts ----
 
@@ -82,7 +75,7 @@ const double kInf = std::numeric_limits<double>::infinity();
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 INSTANTIATE_TEST_SUITE_P(
-    Part42, ItemTextTable,
+    WorkedExamples, ItemTextTable,
     ::testing::Values(
         TextRow{"int_zero", TY_INT, 0, nullptr, 11, "0", 0},
         TextRow{"int_minus_5", TY_INT, -5, nullptr, 10, "-5", 0},
