@@ -23,6 +23,9 @@ enum : std::int16_t {
 
   FIO_FORMATTED = 31,
   FIO_UNFORMATTED = 32,
+  // FORM='BINARY' as OPEN decodes it: stored as FIO_UNFORMATTED with the
+  // unit's binary flag (records without length markers), never as a form.
+  FIO_BINARY = 33,
 
   FIO_ZERO = 90,
   FIO_NULL = 91,
@@ -33,6 +36,18 @@ enum : std::int32_t {
   FIO_READ = 0,
   FIO_WRITE = 1,
 };
+
+// Flag values of the iostat argument of every statement entry point; any
+// other value is the address of the caller's 4-byte IOSTAT variable.
+enum : std::intptr_t {
+  FIO_IOSTAT_NONE = 0,     // no IOSTAT=, ERR= or END=: failures end the run
+  FIO_IOSTAT_ERR = 1,      // ERR= given
+  FIO_IOSTAT_END = 2,      // END= given
+  FIO_IOSTAT_ERR_END = 3,  // both
+};
+
+// Unit number under which an internal-file statement is reported.
+inline constexpr std::int32_t FIO_INTERNAL_UNIT = -99;
 
 // Direction of the last transfer kept in Fcb::last_op (2 minus the direction).
 enum : std::int16_t {

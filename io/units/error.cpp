@@ -21,10 +21,14 @@ struct SrcInfo {
 };
 SrcInfo src_info = {nullptr, 0, 0};
 
-// Statement context, replaced by every __fio_errinit.
-std::int32_t current_unit = 0;
-std::intptr_t iostat_ptr = 0;
-const char* err_str = "?";
+// The statement in progress as its reports name it and as it asked its
+// failures to be handled; replaced as a whole by every __fio_errinit.
+struct Statement {
+  std::int32_t current_unit;
+  std::intptr_t iostat_ptr;  // flag FIO_IOSTAT_* or IOSTAT variable address
+  const char* err_str;       // statement name
+};
+Statement stmt = {0, FIO_IOSTAT_NONE, "?"};
 
 constexpr const char* errtxt[] = {
     "xxx",                                                  // 200
@@ -92,10 +96,21 @@ constexpr const char* kanjitxt[] = {
 static_assert(std::size(errtxt) == FIO_ELAST - FIO_EBASE + 1);
 static_assert(std::size(kanjitxt) == std::size(errtxt));
 
-bool is_reference(std::intptr_t iostat) { return iostat < 0 || iostat > 3; }
+bool is_reference(std::intptr_t iostat) {
+  return iostat < FIO_IOSTAT_NONE || iostat > FIO_IOSTAT_ERR_END;
+}
+
+// Without ERR= (or IOSTAT=) an error ends the run; without END= (or IOSTAT=)
+// an end of file does.
+bool error_ends_run(std::intptr_t iostat) {
+  return iostat == FIO_IOSTAT_NONE || iostat == FIO_IOSTAT_END;
+}
+bool eof_ends_run(std::intptr_t iostat) {
+  return iostat == FIO_IOSTAT_NONE || iostat == FIO_IOSTAT_ERR;
+}
 
 std::int32_t* iostat_variable() {
-  return reinterpret_cast<std::int32_t*>(iostat_ptr);
+  return reinterpret_cast<std::int32_t*>(stmt.iostat_ptr);
 }
 
 const char* table_text(std::int32_t code) {
@@ -111,12 +126,12 @@ bool in_table(std::int32_t code) {
 // First line of a report for a code of the layer's own.
 void report_own(std::FILE* err, std::int32_t code) {
   const char* text = in_table(code) ? table_text(code) : __fio_errmsg(code);
-  if (current_unit == -99)
-    std::fprintf(err, "QBFIO-F-%d/%s/internal file/%s.%s", code, err_str,
-                 text, "\n");
+  if (stmt.current_unit == FIO_INTERNAL_UNIT)
+    std::fprintf(err, "QBFIO-F-%d/%s/internal file/%s.%s", code,
+                 stmt.err_str, text, "\n");
   else
-    std::fprintf(err, "QBFIO-F-%d/%s/unit=%d/%s.%s", code, err_str,
-                 current_unit, text, "\n");
+    std::fprintf(err, "QBFIO-F-%d/%s/unit=%d/%s.%s", code, stmt.err_str,
+                 stmt.current_unit, text, "\n");
 }
 
 // First two lines of a report for a host error number.
@@ -124,7 +139,8 @@ void report_host(std::FILE* err, std::int32_t code) {
   // The host describes the number being reported, whatever calls ran since.
   errno = code;
   std::perror("QBFIO/stdio");
-  std::fprintf(err, "QBFIO-F-/%s/unit=%d/%s - %d.%s", err_str, current_unit,
+  std::fprintf(err, "QBFIO-F-/%s/unit=%d/%s - %d.%s", stmt.err_str,
+               stmt.current_unit,
                "error code returned by host stdio", code, "\n");
 }
 
@@ -148,16 +164,14 @@ void fio_src_info(std::int32_t line, const char* name, std::int32_t len) {
   src_info.source_line = line;
 }
 
-void __fio_errinit(std::int32_t unit, std::intptr_t iostat, const char* stmt) {
+void __fio_errinit(std::int32_t unit, std::intptr_t iostat, const char* name) {
   if (qbi_fio.units == nullptr) fio_init();
-  current_unit = unit;
+  stmt = {unit, iostat, name};
   qbi_fio.error_flag = 0;
   qbi_fio.eof_flag = 0;
   qbi_fio.open_name = nullptr;
   qbi_fio.open_name_len = 0;
-  iostat_ptr = iostat;
   if (is_reference(iostat)) *iostat_variable() = 0;
-  err_str = stmt;
 }
 
 std::int32_t __fio_error(std::int32_t code) {
@@ -165,9 +179,9 @@ std::int32_t __fio_error(std::int32_t code) {
   // A failing host call that left no number must still count as a failure:
   // 0 would read as success in an IOSTAT variable.
   if (code == 0) code = EIO;
-  Fcb* f = __fio_find_unit(current_unit);
-  if (iostat_ptr == 0 || iostat_ptr == 2) report_and_exit(code, f);
-  if (is_reference(iostat_ptr)) *iostat_variable() = code;
+  Fcb* f = __fio_find_unit(stmt.current_unit);
+  if (error_ends_run(stmt.iostat_ptr)) report_and_exit(code, f);
+  if (is_reference(stmt.iostat_ptr)) *iostat_variable() = code;
   // A direct-access unit handed an error goes back to its first record.
   if (f != nullptr && f->stream != nullptr && f->access == FIO_DIRECT) {
     f->next_rec = 1;
@@ -179,9 +193,9 @@ std::int32_t __fio_error(std::int32_t code) {
 }
 
 std::int32_t __fio_eoferr(std::int32_t code) {
-  Fcb* f = __fio_find_unit(current_unit);
-  if (iostat_ptr == 0 || iostat_ptr == 1) report_and_exit(code, f);
-  if (is_reference(iostat_ptr)) *iostat_variable() = -1;
+  Fcb* f = __fio_find_unit(stmt.current_unit);
+  if (eof_ends_run(stmt.iostat_ptr)) report_and_exit(code, f);
+  if (is_reference(stmt.iostat_ptr)) *iostat_variable() = -1;
   qbi_fio.eof_flag = 1;
   if (f != nullptr) f->eof_seen = 1;
   return FIO_EOF;

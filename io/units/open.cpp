@@ -42,10 +42,9 @@ constexpr Keyword kStatus[] = {{"OLD", FIO_OLD},
                                {"REPLACE", FIO_REPLACE},
                                {"UNKNOWN", FIO_UNKNOWN},
                                {"SCRATCH", FIO_SCRATCH}};
-constexpr std::int16_t kBinary = 33;  // FORM='BINARY': unformatted, no markers
 constexpr Keyword kForm[] = {{"FORMATTED", FIO_FORMATTED},
                              {"UNFORMATTED", FIO_UNFORMATTED},
-                             {"BINARY", kBinary}};
+                             {"BINARY", FIO_BINARY}};
 constexpr Keyword kBlank[] = {{"ZERO", FIO_ZERO}, {"NULL", FIO_NULL}};
 constexpr Keyword kDispose[] = {
     {"KEEP", FIO_KEEP}, {"SAVE", FIO_KEEP}, {"DELETE", FIO_DELETE}};
@@ -306,7 +305,7 @@ std::int32_t fio_open(std::int32_t unit, std::int32_t readonly,
   if (form != nullptr) {
     frm = decode(form, form_len, kForm);
     if (frm < 0) return __fio_error(FIO_ESPEC);
-    if (frm == kBinary) {
+    if (frm == FIO_BINARY) {
       binary = true;
       frm = FIO_UNFORMATTED;
     }
