@@ -8,53 +8,56 @@
 
 namespace {
 
-// State of the statement in progress.
-Fcb* fcb = nullptr;
-std::int32_t internal_file = 0;
-std::int32_t rec_len = 0;
-std::int32_t byte_cnt = 0;        // characters in the current record
-std::int32_t record_written = 0;  // current record ended, nothing added since
-std::int32_t write_called = 0;    // an item was transferred
+// The list-directed write statement in progress: set by fio_ldw_init, kept
+// between statements.
+struct LdwStatement {
+  Fcb* fcb;                     // unit of the statement; null when it failed
+  std::int32_t byte_cnt;        // characters in the current record, 0: none
+  std::int32_t record_written;  // current record ended, nothing added since
+  std::int32_t write_called;    // an item was transferred
+};
+LdwStatement ldw = {nullptr, 0, 0, 0};
 
 constexpr std::int32_t kRecordLimit = 80;  // a record holds at most 79
 
 // Writes bytes to the unit's stream; 0 or the host error number.
 std::int32_t put(const char* text, std::size_t n) {
-  if (host::fwrite(text, 1, n, fcb->stream) != n) return __fio_host_errno();
+  if (host::fwrite(text, 1, n, ldw.fcb->stream) != n)
+    return __fio_host_errno();
   return 0;
 }
 
 void bump_next_rec(std::int32_t delta) {
-  const std::int64_t v = std::int64_t{fcb->next_rec} + delta;
-  fcb->next_rec = v > INT_MAX ? INT_MAX : static_cast<std::int32_t>(v);
+  const std::int64_t v = std::int64_t{ldw.fcb->next_rec} + delta;
+  ldw.fcb->next_rec = v > INT_MAX ? INT_MAX : static_cast<std::int32_t>(v);
 }
 
 std::int32_t write_record() {
-  if (record_written) return 0;
+  if (ldw.record_written) return 0;
   if (const std::int32_t e = put("\n", 1); e != 0) return e;
   bump_next_rec(1);
-  byte_cnt = 0;
-  record_written = 1;
+  ldw.byte_cnt = 0;
+  ldw.record_written = 1;
   return 0;
 }
 
 std::int32_t write_item(const char* text, std::int32_t n) {
-  record_written = 0;
-  std::int64_t t = std::int64_t{byte_cnt} + n;
-  if (byte_cnt == 0) {
+  ldw.record_written = 0;
+  std::int64_t t = std::int64_t{ldw.byte_cnt} + n;
+  if (ldw.byte_cnt == 0) {
     if (const std::int32_t e = put(" ", 1); e != 0) return e;
     t += 1;
   } else if (t >= kRecordLimit) {
     if (const std::int32_t e = write_record(); e != 0) return e;
     if (const std::int32_t e = put(" ", 1); e != 0) return e;
-    record_written = 0;
+    ldw.record_written = 0;
     t = std::int64_t{n} + 1;
   }
   if (n > 0) {
     if (const std::int32_t e = put(text, static_cast<std::size_t>(n)); e != 0)
       return e;
   }
-  byte_cnt = t > INT_MAX ? INT_MAX : static_cast<std::int32_t>(t);
+  ldw.byte_cnt = t > INT_MAX ? INT_MAX : static_cast<std::int32_t>(t);
   return 0;
 }
 
@@ -65,28 +68,23 @@ extern "C" {
 std::int32_t fio_ldw_init(std::int32_t unit, std::int32_t rec,
                           std::intptr_t iostat) {
   __fio_errinit(unit, iostat, "list-directed write");
-  fcb = nullptr;
+  ldw.fcb = nullptr;
   Fcb* f = __fio_rwinit(unit, FIO_FORMATTED, rec, FIO_WRITE);
   if (f == nullptr) return FIO_ERROR;
-  fcb = f;
-  internal_file = 0;
-  rec_len = f->reclen;
-  byte_cnt = 0;
-  record_written = 0;
-  write_called = 0;
+  ldw = {f, 0, 0, 0};
   return FIO_SUCCESS;
 }
 
 std::int32_t fio_ldw(const void* item, std::int32_t type, std::int32_t count,
                      std::int32_t stride, std::int32_t length) {
-  if (qbi_fio.error_flag || fcb == nullptr) return FIO_ERROR;
+  if (qbi_fio.error_flag || ldw.fcb == nullptr) return FIO_ERROR;
   if (count <= 0) return FIO_SUCCESS;
   const char* p = static_cast<const char*>(item);
   for (std::int32_t i = 0; i < count; ++i, p += stride) {
-    write_called = 1;
+    ldw.write_called = 1;
     std::int32_t n = 0;
     const char* text = __fio_default_convert(p, type, length, &n);
-    if ((type == TY_CMPLX || type == TY_DCMPLX) && byte_cnt > 0) {
+    if ((type == TY_CMPLX || type == TY_DCMPLX) && ldw.byte_cnt > 0) {
       if (const std::int32_t e = write_item(" ", 1); e != 0)
         return __fio_error(e);
     }
@@ -109,12 +107,13 @@ std::int32_t fio_sc_d_ldw(double value) {
 }
 
 std::int32_t fio_ldw_end(void) {
-  if (qbi_fio.error_flag || fcb == nullptr) return FIO_ERROR;
-  if (!write_called) record_written = 0;
+  if (qbi_fio.error_flag || ldw.fcb == nullptr) return FIO_ERROR;
+  if (!ldw.write_called) ldw.record_written = 0;
   if (const std::int32_t e = write_record(); e != 0) return __fio_error(e);
   bump_next_rec(-1);
-  if (fcb->access == FIO_DIRECT && fcb->next_rec - 1 > fcb->max_rec)
-    fcb->max_rec = fcb->next_rec - 1;
+  Fcb* f = ldw.fcb;
+  if (f->access == FIO_DIRECT && f->next_rec - 1 > f->max_rec)
+    f->max_rec = f->next_rec - 1;
   return FIO_SUCCESS;
 }
 
