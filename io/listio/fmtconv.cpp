@@ -13,19 +13,15 @@
 
 namespace {
 
-// ---- conversion buffer, shared by all conversions ----
+// Storage of the texts: the static buffers are never released.
 char conv_buf[96];
-char* conv_bufp = conv_buf;
-std::int32_t conv_bufsize = 96;
-
-std::int32_t field_overflow;  // the value did not fit: the field is asterisks
-char cmplx_buf[64];           // text of complex items
-const char exp_letter[] = "E";
-const char hextab[] = "0123456789ABCDEF";
-char* buff_pos;  // cursor for hexadecimal digits
-
-// ---- real-editing state ----
 char fpbuf[64];
+char cmplx_buf[64];  // text of complex items
+
+constexpr char exp_letter = 'E';
+constexpr char hextab[] = "0123456789ABCDEF";
+
+// Real-editing state: the digit string being edited and the text built.
 struct FpDat {
   std::int32_t decpt;     // the value is 0.d1d2... times 10**decpt
   std::int32_t sign;      // the value is negative
@@ -33,10 +29,22 @@ struct FpDat {
   std::int32_t all_zero;  // every digit copied so far was 0
   char* digits;           // cursor into the digit string
   char* out_cur;          // next output position
-  char* out_buf;          // output buffer
+  char* out_buf;          // output buffer: fpbuf or a heap buffer
   std::int32_t out_size;  // size of out_buf
 };
-FpDat fpdat = {0, 0, 0, 0, nullptr, fpbuf, fpbuf, 64};
+
+// The state of the item conversion in progress; one instance. Integer and
+// G editing begin by clearing field_overflow; an editing step sets it when
+// the value does not fit its field, and put_buf, which places every number
+// text, then fills the field with asterisks and clears it. The buffers
+// persist between conversions, and a text stays valid until the next one.
+struct Conversion {
+  char* conv_bufp;             // buffer of the returned text
+  std::int32_t conv_bufsize;   // its size
+  std::int32_t field_overflow;
+  FpDat fpdat;
+};
+Conversion cv = {conv_buf, 96, 0, {0, 0, 0, 0, nullptr, fpbuf, fpbuf, 64}};
 
 // Heap exhaustion while growing a buffer cannot be reported through the
 // error reporter (there may be no statement in progress); it ends the run.
@@ -57,34 +65,37 @@ char* heap_buffer(std::int64_t size) {
 // terminator: a field of w characters needs a new buffer of w + 128
 // characters when w is not less than the current size.
 void grow_conv_buf(std::int32_t w) {
-  if (w < conv_bufsize) return;
+  if (w < cv.conv_bufsize) return;
   const std::int64_t size = static_cast<std::int64_t>(w) + 128;
   char* p = heap_buffer(size);
-  if (conv_bufp != conv_buf) std::free(conv_bufp);
-  conv_bufp = p;
-  conv_bufsize = static_cast<std::int32_t>(size);
+  if (cv.conv_bufp != conv_buf) std::free(cv.conv_bufp);
+  cv.conv_bufp = p;
+  cv.conv_bufsize = static_cast<std::int32_t>(size);
 }
 
 // Makes the real-editing output buffer hold n characters and resets out_cur.
 void alloc_fpbuf(std::int32_t n) {
-  if (n > fpdat.out_size) {
+  FpDat& fp = cv.fpdat;
+  if (n > fp.out_size) {
     const std::int64_t size = static_cast<std::int64_t>(n) + 32;
     char* p = heap_buffer(size);
-    if (fpdat.out_buf != fpbuf) std::free(fpdat.out_buf);
-    fpdat.out_buf = p;
-    fpdat.out_size = static_cast<std::int32_t>(size);
+    if (fp.out_buf != fpbuf) std::free(fp.out_buf);
+    fp.out_buf = p;
+    fp.out_size = static_cast<std::int32_t>(size);
   }
-  fpdat.out_cur = fpdat.out_buf;
+  fp.out_cur = fp.out_buf;
 }
 
 // One output character; the callers size out_buf first, the bound only
 // guards against a miscount.
 inline void out_put(char c) {
-  if (fpdat.out_cur < fpdat.out_buf + fpdat.out_size) *fpdat.out_cur++ = c;
+  FpDat& fp = cv.fpdat;
+  if (fp.out_cur < fp.out_buf + fp.out_size) *fp.out_cur++ = c;
 }
 
 inline std::int32_t out_len() {
-  return static_cast<std::int32_t>(fpdat.out_cur - fpdat.out_buf);
+  const FpDat& fp = cv.fpdat;
+  return static_cast<std::int32_t>(fp.out_cur - fp.out_buf);
 }
 
 // ---- digit routines ----
@@ -92,8 +103,9 @@ inline std::int32_t out_len() {
 // Rounds the digit string at n digits: the digit at position n (from 0)
 // decides; a carry out of the first digit makes it "1" and raises decpt.
 void cvtp_round(std::int32_t n) {
-  if (!(n > 0 && n < fpdat.ndigits)) return;
-  char* d = fpdat.digits;
+  FpDat& fp = cv.fpdat;
+  if (!(n > 0 && n < fp.ndigits)) return;
+  char* d = fp.digits;
   if (d[n] < '5') return;
   std::int32_t i = n - 1;
   while (i >= 0) {
@@ -106,16 +118,17 @@ void cvtp_round(std::int32_t n) {
     }
   }
   d[0] = '1';
-  fpdat.decpt++;
+  fp.decpt++;
 }
 
 // Copies up to n digits to the output, writing "0" for each digit missing
 // when the string ends early.
 void cvtp_cp(std::int32_t n) {
+  FpDat& fp = cv.fpdat;
   for (std::int32_t i = 0; i < n; ++i) {
     char c = '0';
-    if (*fpdat.digits != '\0') c = *fpdat.digits++;
-    if (c != '0') fpdat.all_zero = 0;
+    if (*fp.digits != '\0') c = *fp.digits++;
+    if (c != '0') fp.all_zero = 0;
     out_put(c);
   }
 }
@@ -140,7 +153,8 @@ int magnitude_digits(std::uint64_t v, char* d) {
 // E-form text into out_buf.
 void conv_e(std::int32_t d, std::int32_t e, std::int32_t k,
             std::int32_t letter) {
-  fpdat.all_zero = 1;
+  FpDat& fp = cv.fpdat;
+  fp.all_zero = 1;
   // d + e + 5 characters hold every text below; the extra room only covers
   // unusual arguments (negative d or e) of direct callers.
   alloc_fpbuf((d > 0 ? d : 0) + (e > 0 ? e : 0) + 8);
@@ -163,16 +177,16 @@ void conv_e(std::int32_t d, std::int32_t e, std::int32_t k,
     cvtp_cp(d + k);
   } else {
     std::fputs("conv_e: illegal scale factor\n", stdout);
-    field_overflow = 1;
+    cv.field_overflow = 1;
     return;
   }
 
   std::int32_t exponent;
-  if (fpdat.all_zero) {
-    fpdat.sign = 0;
+  if (fp.all_zero) {
+    fp.sign = 0;
     exponent = 0;
   } else {
-    exponent = fpdat.decpt - k;
+    exponent = fp.decpt - k;
   }
   char ed[24];
   const std::uint64_t mag =
@@ -184,14 +198,14 @@ void conv_e(std::int32_t d, std::int32_t e, std::int32_t k,
     if (!letter && nd == e + 1) {
       e = e + 1;
     } else {
-      out_put(exp_letter[0]);
+      out_put(exp_letter);
     }
   } else if (nd <= 2) {
-    out_put(exp_letter[0]);
+    out_put(exp_letter);
   }
   out_put(exponent < 0 ? '-' : '+');
   if (nd > e) {
-    field_overflow = 1;
+    cv.field_overflow = 1;
     return;
   }
   cvtp_set(e - nd, '0');
@@ -200,36 +214,38 @@ void conv_e(std::int32_t d, std::int32_t e, std::int32_t k,
 
 // F-form text of w2 characters at most, with f fraction digits, into out_buf.
 void conv_f(std::int32_t w2, std::int32_t f) {
-  fpdat.all_zero = 1;
+  FpDat& fp = cv.fpdat;
+  fp.all_zero = 1;
   alloc_fpbuf(w2 + 1);
 
-  if (fpdat.decpt > 0) {
-    while (*fpdat.digits == '0') {
-      fpdat.digits++;
-      fpdat.decpt--;
-      fpdat.ndigits--;
+  if (fp.decpt > 0) {
+    while (*fp.digits == '0') {
+      fp.digits++;
+      fp.decpt--;
+      fp.ndigits--;
     }
-    if (*fpdat.digits == '\0') fpdat.decpt = 0;
+    if (*fp.digits == '\0') fp.decpt = 0;
   }
 
-  if (fpdat.decpt > w2 - f - 1) {
-    field_overflow = 1;
-  } else if (fpdat.decpt <= 0) {
+  if (fp.decpt > w2 - f - 1) {
+    cv.field_overflow = 1;
+  } else if (fp.decpt <= 0) {
     out_put('0');
     out_put('.');
-    const std::int32_t z = f < -fpdat.decpt ? f : -fpdat.decpt;
+    const std::int32_t z = f < -fp.decpt ? f : -fp.decpt;
     cvtp_set(z, '0');
     cvtp_cp(f - z);
   } else {
-    cvtp_cp(fpdat.decpt);
+    cvtp_cp(fp.decpt);
     out_put('.');
     cvtp_cp(f);
   }
-  if (fpdat.all_zero) fpdat.sign = 0;
+  if (fp.all_zero) fp.sign = 0;
 }
 
 inline int sign_char(std::int32_t plus) {
-  return fpdat.sign ? '-' : (plus ? '+' : 0);
+  const FpDat& fp = cv.fpdat;
+  return fp.sign ? '-' : (plus ? '+' : 0);
 }
 
 inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
@@ -237,14 +253,14 @@ inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
 // Integer editing of a magnitude with its sign (both integer widths).
 char* fmt_int(bool negative, std::uint64_t magnitude, std::int32_t w,
               std::int32_t m, std::int32_t plus) {
-  field_overflow = 0;
+  cv.field_overflow = 0;
   char digits[24];
   const int nd = magnitude_digits(magnitude, digits);
   int sign = negative ? '-' : (plus ? '+' : 0);
   const std::int64_t need =
       static_cast<std::int64_t>(m > nd ? m : nd) + (sign ? 1 : 0);
   if (need > w) {
-    field_overflow = 1;
+    cv.field_overflow = 1;
     return fio_num::put_buf(w, digits, nd, sign);
   }
   if (m == 0 && magnitude == 0) sign = 0;
@@ -263,25 +279,25 @@ char* fmt_int(bool negative, std::uint64_t magnitude, std::int32_t w,
 // A logical's text.
 const char* logical_text(bool value, std::int32_t* out_len) {
   grow_conv_buf(2);
-  conv_bufp[0] = ' ';
-  conv_bufp[1] = value ? 'T' : 'F';
-  conv_bufp[2] = '\0';
+  cv.conv_bufp[0] = ' ';
+  cv.conv_bufp[1] = value ? 'T' : 'F';
+  cv.conv_bufp[2] = '\0';
   *out_len = 2;
-  return conv_bufp;
+  return cv.conv_bufp;
 }
 
 // Hexadecimal digits of `size` bytes, the byte at the highest address first.
 const char* hex_text(const void* item, int size, std::int32_t* out_len) {
   grow_conv_buf(2 * size);
   const auto* b = static_cast<const unsigned char*>(item);
-  buff_pos = conv_bufp;
+  char* buff_pos = cv.conv_bufp;
   for (int i = size - 1; i >= 0; --i) {
     *buff_pos++ = hextab[b[i] >> 4];
     *buff_pos++ = hextab[b[i] & 0xF];
   }
   *buff_pos = '\0';
   *out_len = 2 * size;
-  return conv_bufp;
+  return cv.conv_bufp;
 }
 
 template <typename T>
@@ -300,15 +316,15 @@ const char* nchar_text(const void* item, std::int32_t length,
   if (n > (INT32_MAX - 128) / 2) out_of_memory();
   grow_conv_buf(2 * n);
   const auto* b = static_cast<const unsigned char*>(item);
-  char* p = conv_bufp;
+  char* p = cv.conv_bufp;
   for (std::int32_t i = 0; i < n; ++i) {
     const std::uint16_t u = load<std::uint16_t>(b + 2 * i);
     if (u >= 0x100) *p++ = static_cast<char>(u >> 8);
     *p++ = static_cast<char>(u & 0xFF);
   }
   *p = '\0';
-  *out_len = static_cast<std::int32_t>(p - conv_bufp);
-  return conv_bufp;
+  *out_len = static_cast<std::int32_t>(p - cv.conv_bufp);
+  return cv.conv_bufp;
 }
 
 }  // namespace
@@ -319,15 +335,15 @@ char* put_buf(std::int32_t w, const char* text, std::int32_t n,
               int sign_char) {
   grow_conv_buf(w);
   if (w <= 0) {
-    conv_bufp[0] = '\0';
-    return conv_bufp;
+    cv.conv_bufp[0] = '\0';
+    return cv.conv_bufp;
   }
   if (n < 0) n = 0;
   const std::int32_t s = sign_char ? 1 : 0;
   bool stars = false;
-  if (field_overflow) {
+  if (cv.field_overflow) {
     stars = true;
-    field_overflow = 0;
+    cv.field_overflow = 0;
   } else if (static_cast<std::int64_t>(s) + n > w) {
     if (n >= 2 && text[0] == '0' && text[1] == '.' && s + n - 1 <= w) {
       ++text;
@@ -337,18 +353,18 @@ char* put_buf(std::int32_t w, const char* text, std::int32_t n,
     }
   }
   if (stars) {
-    std::memset(conv_bufp, '*', static_cast<std::size_t>(w));
-    conv_bufp[w] = '\0';
-    return conv_bufp;
+    std::memset(cv.conv_bufp, '*', static_cast<std::size_t>(w));
+    cv.conv_bufp[w] = '\0';
+    return cv.conv_bufp;
   }
-  char* p = conv_bufp;
+  char* p = cv.conv_bufp;
   const std::int32_t blanks = w - n - s;
   std::memset(p, ' ', static_cast<std::size_t>(blanks));
   p += blanks;
   if (s) *p++ = static_cast<char>(sign_char);
   std::memcpy(p, text, static_cast<std::size_t>(n));
   p[n] = '\0';
-  return conv_bufp;
+  return cv.conv_bufp;
 }
 
 char* strip_blnk(char* dst, const char* src) {
@@ -358,8 +374,8 @@ char* strip_blnk(char* dst, const char* src) {
   return dst;
 }
 
-const char* conv_buffer() { return conv_bufp; }
-std::int32_t conv_buffer_size() { return conv_bufsize; }
+const char* conv_buffer() { return cv.conv_bufp; }
+std::int32_t conv_buffer_size() { return cv.conv_bufsize; }
 
 }  // namespace fio_num
 
@@ -399,22 +415,23 @@ char* __fio_fmt_i8(std::int64_t value, std::int32_t w, std::int32_t m,
 char* __fio_fmt_g(double value, std::int32_t w, std::int32_t d,
                   std::int32_t e, std::int32_t k, std::int32_t single,
                   std::int32_t plus, std::int32_t letter) {
-  field_overflow = 0;
+  FpDat& fp = cv.fpdat;
+  cv.field_overflow = 0;
   // The significant digits: 8 for a value that came from a 4-byte real,
   // 17 otherwise.
-  fpdat.digits = __ecvt(value, single ? 8 : 17, &fpdat.decpt, &fpdat.sign);
-  fpdat.ndigits = static_cast<std::int32_t>(std::strlen(fpdat.digits));
-  fpdat.out_cur = fpdat.out_buf;
+  fp.digits = __ecvt(value, single ? 8 : 17, &fp.decpt, &fp.sign);
+  fp.ndigits = static_cast<std::int32_t>(std::strlen(fp.digits));
+  fp.out_cur = fp.out_buf;
 
   // Infinity or NaN.
-  if (!is_digit(fpdat.digits[0])) {
-    return fio_num::put_buf(w, fpdat.digits, fpdat.ndigits, sign_char(plus));
+  if (!is_digit(fp.digits[0])) {
+    return fio_num::put_buf(w, fp.digits, fp.ndigits, sign_char(plus));
   }
 
   // E form: zero, a negative decimal exponent, or more integer digits than d.
-  if (fpdat.digits[0] == '0' || fpdat.decpt < 0 || fpdat.decpt > d) {
+  if (fp.digits[0] == '0' || fp.decpt < 0 || fp.decpt > d) {
     conv_e(d, e, k, letter);
-    return fio_num::put_buf(w, fpdat.out_buf, out_len(), sign_char(plus));
+    return fio_num::put_buf(w, fp.out_buf, out_len(), sign_char(plus));
   }
 
   // F form in w - (e + 2) characters, then blanks where the exponent would
@@ -422,25 +439,25 @@ char* __fio_fmt_g(double value, std::int32_t w, std::int32_t d,
   const std::int32_t w2 = w - (e + 2);
   std::int32_t decpt = 0;
   std::int32_t sign = 0;
-  char* s = __fcvt(value, d - fpdat.decpt, &decpt, &sign);
-  if (decpt != fpdat.decpt) {
-    fpdat.decpt = decpt;
-    s = __fcvt(value, d - fpdat.decpt, &decpt, &sign);
-    fpdat.decpt = decpt;
+  char* s = __fcvt(value, d - fp.decpt, &decpt, &sign);
+  if (decpt != fp.decpt) {
+    fp.decpt = decpt;
+    s = __fcvt(value, d - fp.decpt, &decpt, &sign);
+    fp.decpt = decpt;
   }
-  fpdat.digits = s;
-  fpdat.ndigits = static_cast<std::int32_t>(std::strlen(s));
+  fp.digits = s;
+  fp.ndigits = static_cast<std::int32_t>(std::strlen(s));
 
   grow_conv_buf(w > w2 ? w : w2);
   char* out;
   if (!is_digit(s[0])) {
-    out = fio_num::put_buf(w2, s, fpdat.ndigits, sign_char(plus));
+    out = fio_num::put_buf(w2, s, fp.ndigits, sign_char(plus));
   } else {
-    conv_f(w2, d - fpdat.decpt);
-    out = fio_num::put_buf(w2, fpdat.out_buf, out_len(), sign_char(plus));
+    conv_f(w2, d - fp.decpt);
+    out = fio_num::put_buf(w2, fp.out_buf, out_len(), sign_char(plus));
   }
   std::int32_t pos = w2 > 0 ? w2 : 0;
-  for (std::int32_t i = 0; i < e + 2 && pos < conv_bufsize - 1; ++i) {
+  for (std::int32_t i = 0; i < e + 2 && pos < cv.conv_bufsize - 1; ++i) {
     out[pos++] = ' ';
   }
   out[pos] = '\0';
@@ -471,9 +488,9 @@ const char* __fio_default_convert(const void* item, std::int32_t type,
       return __fio_fmt_g(load<double>(item), 25, 16, 3, 1, 0, 0, 1);
     case TY_QUAD:
       grow_conv_buf(0);
-      conv_bufp[0] = '\0';
+      cv.conv_bufp[0] = '\0';
       *out_len = 0;
-      return conv_bufp;
+      return cv.conv_bufp;
     case TY_CMPLX:
     case TY_DCMPLX: {
       const bool dbl = type == TY_DCMPLX;
@@ -485,14 +502,14 @@ const char* __fio_default_convert(const void* item, std::int32_t type,
       } else {
         __fio_fmt_g(__fio_chk_f(part), 15, 7, 2, 1, 1, 0, 1);
       }
-      p = fio_num::strip_blnk(p, conv_bufp);
+      p = fio_num::strip_blnk(p, cv.conv_bufp);
       *p++ = ',';
       if (dbl) {
         __fio_fmt_g(load<double>(part + 8), 25, 16, 3, 1, 0, 0, 1);
       } else {
         __fio_fmt_g(__fio_chk_f(part + 4), 15, 7, 2, 1, 1, 0, 1);
       }
-      p = fio_num::strip_blnk(p, conv_bufp);
+      p = fio_num::strip_blnk(p, cv.conv_bufp);
       *p++ = ')';
       *p = '\0';
       *out_len = static_cast<std::int32_t>(p - cmplx_buf);
@@ -519,10 +536,10 @@ const char* __fio_default_convert(const void* item, std::int32_t type,
     case TY_CHAR: {
       const std::int32_t n = length > 0 ? length : 0;
       grow_conv_buf(n);
-      if (n > 0) std::memcpy(conv_bufp, item, static_cast<std::size_t>(n));
-      conv_bufp[n] = '\0';
+      if (n > 0) std::memcpy(cv.conv_bufp, item, static_cast<std::size_t>(n));
+      cv.conv_bufp[n] = '\0';
       *out_len = n;
-      return conv_bufp;
+      return cv.conv_bufp;
     }
     case TY_NCHAR:
       return nchar_text(item, length, out_len);
@@ -531,10 +548,10 @@ const char* __fio_default_convert(const void* item, std::int32_t type,
       return __fio_fmt_i8(load<std::int64_t>(item), 24, 1, 0);
     default:  // 3, and codes outside 1 to 18
       grow_conv_buf(1);
-      conv_bufp[0] = ' ';
-      conv_bufp[1] = '\0';
+      cv.conv_bufp[0] = ' ';
+      cv.conv_bufp[1] = '\0';
       *out_len = 1;
-      return conv_bufp;
+      return cv.conv_bufp;
   }
 }
 
