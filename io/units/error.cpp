@@ -109,6 +109,10 @@ bool eof_ends_run(std::intptr_t iostat) {
   return iostat == FIO_IOSTAT_NONE || iostat == FIO_IOSTAT_ERR;
 }
 
+// What an IOSTAT variable receives for an end of file (an error receives
+// its positive code).
+constexpr std::int32_t kIostatEndOfFile = -1;
+
 std::int32_t* iostat_variable() {
   return reinterpret_cast<std::int32_t*>(stmt.iostat_ptr);
 }
@@ -195,7 +199,7 @@ std::int32_t __fio_error(std::int32_t code) {
 std::int32_t __fio_eoferr(std::int32_t code) {
   Fcb* f = __fio_find_unit(stmt.current_unit);
   if (eof_ends_run(stmt.iostat_ptr)) report_and_exit(code, f);
-  if (is_reference(stmt.iostat_ptr)) *iostat_variable() = -1;
+  if (is_reference(stmt.iostat_ptr)) *iostat_variable() = kIostatEndOfFile;
   qbi_fio.eof_flag = 1;
   if (f != nullptr) f->eof_seen = 1;
   return FIO_EOF;
