@@ -54,30 +54,29 @@ std::string item_text(const void* item, std::int32_t type) {
   return "|" + std::string(t, static_cast<std::size_t>(n)) + "|";
 }
 
-TEST(DigitTable, SeventeenDigitsAndTextOfEightByteReals) {
-  const std::vector<Row> rows = rows_of('D');
-  EXPECT_GE(rows.size(), 200u);
+// Every row of one kind: the significant digits of __ecvt, then the text of
+// the value as a list-directed item of the given type.
+template <typename Real, typename Bits>
+void check_real_rows(char kind, std::int32_t n, std::int32_t type,
+                     std::size_t at_least) {
+  const std::vector<Row> rows = rows_of(kind);
+  EXPECT_GE(rows.size(), at_least);
   for (const Row& r : rows) {
-    const double v = std::bit_cast<double>(r.bits);
+    const Real v = std::bit_cast<Real>(static_cast<Bits>(r.bits));
     std::int32_t decpt = -777, sign = -777;
-    const char* t = __ecvt(v, 17, &decpt, &sign);
+    const char* t = __ecvt(v, n, &decpt, &sign);
     const std::string d = digits(t, decpt, sign);
-    EXPECT_EQ(d + " " + item_text(&v, TY_DBLE), r.expected)
+    EXPECT_EQ(d + " " + item_text(&v, type), r.expected)
         << "table line " << r.line;
   }
 }
 
+TEST(DigitTable, SeventeenDigitsAndTextOfEightByteReals) {
+  check_real_rows<double, std::uint64_t>('D', 17, TY_DBLE, 200);
+}
+
 TEST(DigitTable, EightDigitsAndTextOfFourByteReals) {
-  const std::vector<Row> rows = rows_of('R');
-  EXPECT_GE(rows.size(), 35u);
-  for (const Row& r : rows) {
-    const float v = std::bit_cast<float>(static_cast<std::uint32_t>(r.bits));
-    std::int32_t decpt = -777, sign = -777;
-    const char* t = __ecvt(v, 8, &decpt, &sign);
-    const std::string d = digits(t, decpt, sign);
-    EXPECT_EQ(d + " " + item_text(&v, TY_REAL), r.expected)
-        << "table line " << r.line;
-  }
+  check_real_rows<float, std::uint32_t>('R', 8, TY_REAL, 35);
 }
 
 TEST(DigitTable, FractionDigits) {
