@@ -8,6 +8,7 @@
 // Lengths, positions and skip distances are 64-bit here: a marker can say
 // anything up to 0x7FFFFFFF, and a count times an element size can exceed
 // 32 bits, so every sum is formed where it cannot wrap before it is checked.
+#include <stdio_ext.h>
 #include <sys/types.h>
 
 #include <algorithm>
@@ -34,31 +35,43 @@ constexpr std::uint32_t kLengthMask = 0x7FFFFFFFu;
 constexpr std::int64_t kMaxSegment = 0x7FFFFFF7;
 constexpr std::int32_t kMarkerSize = 4;
 
+// The two conventions of the results below. An ErrorCode is 0 or the number
+// of a failure that has not been reported yet: the caller reports it. A
+// Status is what an entry point returns: FIO_SUCCESS, or the result of
+// __fio_error, which has already reported the failure.
+using ErrorCode = std::int32_t;
+using Status = std::int32_t;
+
 struct UnfRec {
   std::int64_t lead_len;  // leading marker written at the first early flush
   std::int64_t rec_pos;   // bytes of the current record transferred so far
   unsigned char stage_buf[kStageSize];
 };
 
-// State of the one unformatted statement in progress.
-Fcb* fcb;                  // unit of the statement
-std::int32_t read_flag;    // 1 READ, 0 WRITE
-std::int32_t io_transfer;  // an item call with a count of 1 or more was made
-std::int64_t rec_len;      // data length of the current record (segment)
-std::int32_t continued;    // the current segment's leading marker continues
-UnfRec unf_rec;
-unsigned char* buf_ptr;    // next free byte of stage_buf
-std::int32_t rw_size;      // bytes staged in stage_buf
-std::int32_t rec_in_buf;   // sequential WRITE, leading marker not yet written
+// Everything one unformatted statement carries from its begin call through
+// its item calls to its end call. There is one statement at a time, so one
+// instance; the begin call sets every field afresh.
+struct UnfStatement {
+  Fcb* fcb;                  // unit of the statement
+  std::int32_t read_flag;    // 1 READ, 0 WRITE
+  std::int32_t io_transfer;  // an item call with a count of 1 or more was made
+  std::int64_t rec_len;      // data length of the current record (segment)
+  std::int32_t continued;    // the current segment's leading marker continues
+  UnfRec unf_rec;
+  unsigned char* buf_ptr;   // next free byte of stage_buf
+  std::int32_t rw_size;     // bytes staged in stage_buf
+  std::int32_t rec_in_buf;  // sequential WRITE, leading marker not yet written
+};
+UnfStatement st;
 
 // Whether this family call reverses bytes on the current unit.
 bool swapping(bool byte_swapped_family) {
-  return byte_swapped_family ? fcb->convert_native == 0
-                             : fcb->convert_big_endian != 0;
+  return byte_swapped_family ? st.fcb->convert_native == 0
+                             : st.fcb->convert_big_endian != 0;
 }
 
 // The status that the later calls of a failed statement keep returning.
-std::int32_t already_failed() {
+Status already_failed() {
   if (qbi_fio.error_flag) return FIO_ERROR;
   if (qbi_fio.eof_flag) return FIO_EOF;
   return FIO_SUCCESS;
@@ -89,16 +102,16 @@ void reverse_block(unsigned char* p, std::int32_t type, std::int64_t count,
 // ---- reading ----
 
 // Reads exactly n bytes: 0, 217 when the file ends first, else the host code.
-std::int32_t read_exact(void* p, std::int64_t n) {
+ErrorCode read_exact(void* p, std::int64_t n) {
   if (n <= 0) return 0;
   const auto want = static_cast<std::size_t>(n);
-  if (host::fread(p, 1, want, fcb->stream) == want) return 0;
-  return __qbio_feof(fcb->stream) ? FIO_EEOF : __fio_host_errno();
+  if (host::fread(p, 1, want, st.fcb->stream) == want) return 0;
+  return __qbio_feof(st.fcb->stream) ? FIO_EEOF : __fio_host_errno();
 }
 
-std::int32_t read_marker(bool swap, std::uint32_t& marker) {
+ErrorCode read_marker(bool swap, std::uint32_t& marker) {
   std::uint32_t raw = 0;
-  if (const std::int32_t code = read_exact(&raw, kMarkerSize)) return code;
+  if (const ErrorCode code = read_exact(&raw, kMarkerSize)) return code;
   if (swap) __fio_swap_bytes(&raw, TY_INT, 1);
   marker = raw;
   return 0;
@@ -107,24 +120,25 @@ std::int32_t read_marker(bool swap, std::uint32_t& marker) {
 // A pipe cannot seek, so its bytes are read and dropped instead. Running
 // into the end of the input is not a failure here, just as a seek past the
 // end of a file is not: the next read reports it.
-std::int32_t discard(std::int64_t n) {
+ErrorCode discard(std::int64_t n) {
   unsigned char sink[kStageSize];
   while (n > 0) {
     const auto chunk =
         static_cast<std::size_t>(std::min<std::int64_t>(n, sizeof sink));
-    const std::size_t got = host::fread(sink, 1, chunk, fcb->stream);
+    const std::size_t got = host::fread(sink, 1, chunk, st.fcb->stream);
     n -= static_cast<std::int64_t>(got);
-    if (got < chunk) return __qbio_feof(fcb->stream) ? 0 : __fio_host_errno();
+    if (got < chunk)
+      return __qbio_feof(st.fcb->stream) ? 0 : __fio_host_errno();
   }
   return 0;
 }
 
 // Moves the stream n bytes forward: 0 or a host error number.
-std::int32_t skip_forward(std::int64_t n) {
-  fcb->last_op = FIO_OP_NONE;
+ErrorCode skip_forward(std::int64_t n) {
+  st.fcb->last_op = FIO_OP_NONE;
   if (n <= 0) return 0;
-  if (!fcb->pipe) {
-    if (host::fseeko(fcb->stream, static_cast<off_t>(n), SEEK_CUR) == 0)
+  if (!st.fcb->pipe) {
+    if (host::fseeko(st.fcb->stream, static_cast<off_t>(n), SEEK_CUR) == 0)
       return 0;
     if (__qbio_errno() != ESPIPE) return __fio_host_errno();
   }
@@ -133,46 +147,46 @@ std::int32_t skip_forward(std::int64_t n) {
 
 // Positions the stream after the current record (segment): 0 or a host
 // error number.
-std::int32_t skip_to_nextrec() {
-  const std::int64_t pos = unf_rec.rec_pos;
-  if (fcb->access == FIO_DIRECT)
-    return pos < rec_len ? skip_forward(rec_len - pos) : 0;
-  if (pos == rec_len) {
+ErrorCode skip_to_nextrec() {
+  const std::int64_t pos = st.unf_rec.rec_pos;
+  if (st.fcb->access == FIO_DIRECT)
+    return pos < st.rec_len ? skip_forward(st.rec_len - pos) : 0;
+  if (pos == st.rec_len) {
     // The trailing marker is read, not checked; a file that ends right
     // after the data of a fully read record is accepted.
-    const std::int32_t code = read_exact(unf_rec.stage_buf, kMarkerSize);
+    const ErrorCode code = read_exact(st.unf_rec.stage_buf, kMarkerSize);
     return code == FIO_EEOF ? 0 : code;
   }
-  return skip_forward(rec_len - pos + kMarkerSize);
+  return skip_forward(st.rec_len - pos + kMarkerSize);
 }
 
 // Skips the segments that continue the current record, up to and including
 // the first whose leading marker has the continuation bit clear. Each step
 // moves forward by at least the marker sizes, so even a crafted marker ends
 // at the end of the file. Returns 0, 217 or a host error number.
-std::int32_t skip_segments(bool swap) {
-  while (continued) {
+ErrorCode skip_segments(bool swap) {
+  while (st.continued) {
     std::uint32_t marker = 0;
-    if (const std::int32_t code = read_marker(swap, marker)) return code;
-    continued = (marker & kContinuationBit) != 0;
-    rec_len = marker & kLengthMask;
-    if (const std::int32_t code = skip_forward(rec_len + kMarkerSize))
+    if (const ErrorCode code = read_marker(swap, marker)) return code;
+    st.continued = (marker & kContinuationBit) != 0;
+    st.rec_len = marker & kLengthMask;
+    if (const ErrorCode code = skip_forward(st.rec_len + kMarkerSize))
       return code;
   }
   return 0;
 }
 
-std::int32_t item_read(void* item, std::int32_t type, std::int32_t count,
-                       std::int32_t stride, std::int32_t length, bool swap) {
+Status item_read(void* item, std::int32_t type, std::int32_t count,
+                 std::int32_t stride, std::int32_t length, bool swap) {
   if (count < 1) return 0;
   if (!valid_type(type)) return __fio_error(FIO_ESPEC);
-  io_transfer = 1;
+  st.io_transfer = 1;
   const std::int64_t s = element_size(type, length);
   const std::int64_t n = s * count;
-  if (!fcb->binary && n > rec_len - unf_rec.rec_pos) {
+  if (!st.fcb->binary && n > st.rec_len - st.unf_rec.rec_pos) {
     // Leave the unit at the next record so that a READ under error control
     // goes on from there; the outcome of the skip does not change the report.
-    if (skip_to_nextrec() == 0 && fcb->access != FIO_DIRECT)
+    if (skip_to_nextrec() == 0 && st.fcb->access != FIO_DIRECT)
       (void)skip_segments(swap);
     return __fio_error(FIO_ETOOBIG);
   }
@@ -181,58 +195,59 @@ std::int32_t item_read(void* item, std::int32_t type, std::int32_t count,
   if (stride == s) {
     // Adjacent elements: one read straight into the variable, reversed
     // where they land.
-    if (const std::int32_t code = read_exact(p, n)) return __fio_error(code);
+    if (const ErrorCode code = read_exact(p, n)) return __fio_error(code);
     if (swap) reverse_block(p, type, count, n);
-    unf_rec.rec_pos += n;
+    st.unf_rec.rec_pos += n;
     return 0;
   }
   for (std::int32_t i = 0; i < count; ++i, p += stride) {
-    if (const std::int32_t code = read_exact(p, s)) return __fio_error(code);
+    if (const ErrorCode code = read_exact(p, s)) return __fio_error(code);
     if (swap) reverse_block(p, type, 1, s);
-    unf_rec.rec_pos += s;
+    st.unf_rec.rec_pos += s;
   }
   return 0;
 }
 
-std::int32_t end_read(bool swap) {
-  if (fcb->binary) {
-    fcb->last_op = FIO_OP_NONE;
+Status end_read(bool swap) {
+  if (st.fcb->binary) {
+    st.fcb->last_op = FIO_OP_NONE;
     return 0;
   }
-  std::int32_t code = 0;
-  if (!io_transfer) {
+  ErrorCode code = 0;
+  if (!st.io_transfer) {
     // Nothing was read: pass over the whole record.
-    const bool direct = fcb->access == FIO_DIRECT;
-    code = skip_forward(direct ? rec_len : rec_len + kMarkerSize);
+    const bool direct = st.fcb->access == FIO_DIRECT;
+    code = skip_forward(direct ? st.rec_len : st.rec_len + kMarkerSize);
   } else {
     code = skip_to_nextrec();
   }
-  if (code == 0 && fcb->access != FIO_DIRECT) code = skip_segments(swap);
+  if (code == 0 && st.fcb->access != FIO_DIRECT) code = skip_segments(swap);
   return code != 0 ? __fio_error(code) : 0;
 }
 
 // ---- writing ----
 
-// Writes the staged bytes: 1 when the stream write fails, else 0.
-std::int32_t write_unf_buf() {
-  if (rw_size == 0) return 0;
-  const auto n = static_cast<std::size_t>(rw_size);
-  return host::fwrite(unf_rec.stage_buf, 1, n, fcb->stream) == n ? 0 : 1;
+// Writes the staged bytes; true when the stream write failed, which the
+// caller reports with the host's error number.
+bool write_unf_buf() {
+  if (st.rw_size == 0) return false;
+  const auto n = static_cast<std::size_t>(st.rw_size);
+  return host::fwrite(st.unf_rec.stage_buf, 1, n, st.fcb->stream) != n;
 }
 
 void empty_stage() {
-  rw_size = 0;
-  buf_ptr = unf_rec.stage_buf;
+  st.rw_size = 0;
+  st.buf_ptr = st.unf_rec.stage_buf;
 }
 
-std::int32_t write_bytes(const void* p, std::int64_t n) {
+Status write_bytes(const void* p, std::int64_t n) {
   if (n <= 0) return 0;
   const auto want = static_cast<std::size_t>(n);
-  if (host::fwrite(p, 1, want, fcb->stream) == want) return 0;
+  if (host::fwrite(p, 1, want, st.fcb->stream) == want) return 0;
   return __fio_error(__fio_host_errno());
 }
 
-std::int32_t write_marker(std::int64_t len, bool swap) {
+Status write_marker(std::int64_t len, bool swap) {
   auto marker = static_cast<std::int32_t>(len);
   if (swap) __fio_swap_bytes(&marker, TY_INT, 1);
   return write_bytes(&marker, kMarkerSize);
@@ -241,11 +256,11 @@ std::int32_t write_marker(std::int64_t len, bool swap) {
 // Empties the staging buffer into the file. The first flush of a sequential
 // record writes its leading marker first, holding the length known so far;
 // the end of the statement corrects it if the record grew afterwards.
-std::int32_t flush(bool swap) {
-  if (rec_in_buf) {
-    if (const std::int32_t r = write_marker(unf_rec.rec_pos, swap)) return r;
-    unf_rec.lead_len = unf_rec.rec_pos;
-    rec_in_buf = 0;
+Status flush(bool swap) {
+  if (st.rec_in_buf) {
+    if (const Status r = write_marker(st.unf_rec.rec_pos, swap)) return r;
+    st.unf_rec.lead_len = st.unf_rec.rec_pos;
+    st.rec_in_buf = 0;
   }
   if (write_unf_buf()) return __fio_error(__fio_host_errno());
   empty_stage();
@@ -254,39 +269,39 @@ std::int32_t flush(bool swap) {
 
 void stage(const unsigned char* src, std::int64_t n, std::int32_t type,
            std::int64_t count, bool swap) {
-  std::memcpy(buf_ptr, src, static_cast<std::size_t>(n));
-  if (swap) reverse_block(buf_ptr, type, count, n);
-  buf_ptr += n;
-  rw_size += static_cast<std::int32_t>(n);
+  std::memcpy(st.buf_ptr, src, static_cast<std::size_t>(n));
+  if (swap) reverse_block(st.buf_ptr, type, count, n);
+  st.buf_ptr += n;
+  st.rw_size += static_cast<std::int32_t>(n);
 }
 
 // An element longer than the staging buffer (only character elements can
 // be) goes straight to the stream. Two-byte characters to be reversed are
 // reversed in a copy: the caller's variable is never changed by a WRITE.
-std::int32_t write_long_element(const unsigned char* src, std::int32_t type,
-                                std::int64_t s, bool swap) {
+Status write_long_element(const unsigned char* src, std::int32_t type,
+                          std::int64_t s, bool swap) {
   if (!(swap && type == TY_NCHAR)) return write_bytes(src, s);
-  auto* copy = static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(s)));
+  auto* copy =
+      static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(s)));
   if (copy == nullptr) return __fio_error(FIO_ENOMEM);
   std::memcpy(copy, src, static_cast<std::size_t>(s));
   __fio_swap_bytes(copy, TY_NCHAR, s / 2);
-  const std::int32_t r = write_bytes(copy, s);
+  const Status r = write_bytes(copy, s);
   std::free(copy);
   return r;
 }
 
-std::int32_t item_write(const void* item, std::int32_t type,
-                        std::int32_t count, std::int32_t stride,
-                        std::int32_t length, bool swap) {
+Status item_write(const void* item, std::int32_t type, std::int32_t count,
+                  std::int32_t stride, std::int32_t length, bool swap) {
   if (count < 1) return 0;
   if (!valid_type(type)) return __fio_error(FIO_ESPEC);
-  io_transfer = 1;
+  st.io_transfer = 1;
   const std::int64_t s = element_size(type, length);
   const std::int64_t n = s * count;
-  unf_rec.rec_pos += n;
-  if (fcb->access == FIO_DIRECT) {
-    if (unf_rec.rec_pos > rec_len) return __fio_error(FIO_ETOOBIG);
-  } else if (!fcb->binary && unf_rec.rec_pos > kMaxSegment) {
+  st.unf_rec.rec_pos += n;
+  if (st.fcb->access == FIO_DIRECT) {
+    if (st.unf_rec.rec_pos > st.rec_len) return __fio_error(FIO_ETOOBIG);
+  } else if (!st.fcb->binary && st.unf_rec.rec_pos > kMaxSegment) {
     return __fio_error(FIO_ETOOBIG);
   }
   const auto* src = static_cast<const unsigned char*>(item);
@@ -294,11 +309,11 @@ std::int32_t item_write(const void* item, std::int32_t type,
   // block too.
   const bool adjacent = stride == s || (!swap && count == 1);
   if (adjacent) {
-    if (rw_size + n <= kStageSize) {
+    if (st.rw_size + n <= kStageSize) {
       stage(src, n, type, count, swap);
       return 0;
     }
-    if (const std::int32_t r = flush(swap)) return r;
+    if (const Status r = flush(swap)) return r;
     if (!swap) return write_bytes(src, n);
     if (s > 0 && s <= kStageSize) {
       // As many whole elements as the buffer holds are staged with one
@@ -308,8 +323,8 @@ std::int32_t item_write(const void* item, std::int32_t type,
       const std::int64_t per_buffer = kStageSize / s;
       for (std::int64_t left = count; left > 0;) {
         const std::int64_t k = std::min(left, per_buffer);
-        if (k * s > kStageSize - rw_size) {
-          if (const std::int32_t r = flush(swap)) return r;
+        if (k * s > kStageSize - st.rw_size) {
+          if (const Status r = flush(swap)) return r;
         }
         stage(src, k * s, type, k, swap);
         src += k * s;
@@ -319,12 +334,11 @@ std::int32_t item_write(const void* item, std::int32_t type,
     }
   }
   for (std::int32_t i = 0; i < count; ++i, src += stride) {
-    if (s > kStageSize - rw_size) {
-      if (const std::int32_t r = flush(swap)) return r;
+    if (s > kStageSize - st.rw_size) {
+      if (const Status r = flush(swap)) return r;
     }
     if (s > kStageSize) {
-      if (const std::int32_t r = write_long_element(src, type, s, swap))
-        return r;
+      if (const Status r = write_long_element(src, type, s, swap)) return r;
       continue;
     }
     stage(src, s, type, 1, swap);
@@ -332,34 +346,45 @@ std::int32_t item_write(const void* item, std::int32_t type,
   return 0;
 }
 
-std::int32_t end_direct_write() {
+Status end_direct_write() {
   if (write_unf_buf()) return __fio_error(__fio_host_errno());
   empty_stage();
   // The rest of the slot is zero bytes, so a shorter WRITE leaves nothing of
   // an earlier content of the record behind.
-  if (unf_rec.rec_pos < rec_len) {
-    const std::int32_t code = __fio_zeropad(fcb->stream, rec_len - unf_rec.rec_pos);
+  if (st.unf_rec.rec_pos < st.rec_len) {
+    const ErrorCode code =
+        __fio_zeropad(st.fcb->stream, st.rec_len - st.unf_rec.rec_pos);
     if (code != 0) return __fio_error(code);
+  }
+  // A WRITE that succeeds has handed its whole record to the host: a later
+  // failure (a full disk, a size limit) can then cut only the record being
+  // written, never take back one already reported as written.
+  if (host::fflush(st.fcb->stream) != 0) {
+    // What the host refused is dropped: the exit flushes every stream, and
+    // must not complete a record after the report named it as missing.
+    const ErrorCode code = __fio_host_errno();
+    __fpurge(st.fcb->stream);
+    return __fio_error(code);
   }
   return 0;
 }
 
-std::int32_t end_sequential_write(bool swap) {
-  const std::int64_t len = unf_rec.rec_pos;
-  if (rec_in_buf) {
+Status end_sequential_write(bool swap) {
+  const std::int64_t len = st.unf_rec.rec_pos;
+  if (st.rec_in_buf) {
     // The whole record was staged: marker, data, marker.
-    if (const std::int32_t r = write_marker(len, swap)) return r;
-    rec_in_buf = 0;
+    if (const Status r = write_marker(len, swap)) return r;
+    st.rec_in_buf = 0;
     if (write_unf_buf()) return __fio_error(__fio_host_errno());
   } else {
     if (write_unf_buf()) return __fio_error(__fio_host_errno());
-    if (len != unf_rec.lead_len) {
+    if (len != st.unf_rec.lead_len) {
       // The leading marker went out before the record was complete.
-      if (host::fseeko(fcb->stream, -static_cast<off_t>(len + kMarkerSize),
+      if (host::fseeko(st.fcb->stream, -static_cast<off_t>(len + kMarkerSize),
                        SEEK_CUR) != 0)
         return __fio_error(__fio_host_errno());
-      if (const std::int32_t r = write_marker(len, swap)) return r;
-      if (host::fseeko(fcb->stream, static_cast<off_t>(len), SEEK_CUR) != 0)
+      if (const Status r = write_marker(len, swap)) return r;
+      if (host::fseeko(st.fcb->stream, static_cast<off_t>(len), SEEK_CUR) != 0)
         return __fio_error(__fio_host_errno());
     }
   }
@@ -367,9 +392,9 @@ std::int32_t end_sequential_write(bool swap) {
   return write_marker(len, swap);
 }
 
-std::int32_t end_write(bool swap) {
-  if (fcb->access == FIO_DIRECT) return end_direct_write();
-  if (fcb->binary) {
+Status end_write(bool swap) {
+  if (st.fcb->access == FIO_DIRECT) return end_direct_write();
+  if (st.fcb->binary) {
     if (write_unf_buf()) return __fio_error(__fio_host_errno());
     empty_stage();
     return 0;
@@ -379,47 +404,49 @@ std::int32_t end_write(bool swap) {
 
 // ---- statement begin ----
 
-// Starts the record: resets the statement state and, for a sequential READ,
-// reads the leading marker.
-std::int32_t unf_init(std::int32_t read, bool swap_marker) {
-  io_transfer = 0;
-  rec_in_buf = 0;
-  buf_ptr = unf_rec.stage_buf;
-  unf_rec.rec_pos = 0;
-  unf_rec.lead_len = 0;
-  read_flag = read;
-  rec_len = 0;
-  if (fcb->access == FIO_DIRECT) {
-    rec_len = fcb->reclen;
-  } else if (read && !fcb->binary) {
-    if (!continued) ++fcb->next_rec;
+// Starts the statement on unit f: sets every field of its state afresh and,
+// for a sequential READ, reads the record's leading marker.
+Status unf_init(Fcb* f, std::int32_t read, bool swap_marker) {
+  st.fcb = f;
+  st.read_flag = read;
+  st.io_transfer = 0;
+  st.rec_len = 0;
+  st.continued = 0;
+  st.unf_rec.rec_pos = 0;
+  st.unf_rec.lead_len = 0;
+  st.buf_ptr = st.unf_rec.stage_buf;
+  st.rw_size = 0;
+  st.rec_in_buf = 0;
+  if (f->access == FIO_DIRECT) {
+    st.rec_len = f->reclen;
+  } else if (f->binary) {
+    // A stream of bytes: no markers to read or write.
+  } else if (read) {
+    ++f->next_rec;
     std::uint32_t marker = 0;
-    if (const std::int32_t code = read_marker(swap_marker, marker))
+    if (const ErrorCode code = read_marker(swap_marker, marker))
       return __fio_error(code);
-    continued = (marker & kContinuationBit) != 0;
-    rec_len = marker & kLengthMask;
+    st.continued = (marker & kContinuationBit) != 0;
+    st.rec_len = marker & kLengthMask;
+  } else {
+    st.rec_in_buf = 1;
   }
-  if (!read) {
-    if (fcb->access != FIO_DIRECT && !fcb->binary) rec_in_buf = 1;
-    rw_size = 0;
-  }
-  return 0;
+  return FIO_SUCCESS;
 }
 
-std::int32_t statement_begin(std::int32_t read, std::int32_t unit,
-                             std::int32_t rec, std::intptr_t iostat,
-                             bool byte_swapped_family) {
+Status statement_begin(std::int32_t read, std::int32_t unit, std::int32_t rec,
+                       std::intptr_t iostat, bool byte_swapped_family) {
   const std::int32_t dir = read ? FIO_READ : FIO_WRITE;
   __fio_errinit(unit, iostat, read ? "unformatted read" : "unformatted write");
   Fcb* f = __fio_rwinit(unit, FIO_UNFORMATTED, rec, dir);
   if (f == nullptr) return qbi_fio.eof_flag ? FIO_EOF : FIO_ERROR;
-  fcb = f;
-  continued = 0;
-  return unf_init(read ? 1 : 0, swapping(byte_swapped_family));
+  // The choice of family reads the unit, so the unit comes first.
+  st.fcb = f;
+  return unf_init(f, read ? 1 : 0, swapping(byte_swapped_family));
 }
 
-std::int32_t statement_end(bool swap) {
-  return read_flag ? end_read(swap) : end_write(swap);
+Status statement_end(bool swap) {
+  return st.read_flag ? end_read(swap) : end_write(swap);
 }
 
 }  // namespace
@@ -438,37 +465,37 @@ std::int32_t fio_unf_init(std::int32_t read, std::int32_t unit,
 
 std::int32_t fio_usw_read(void* item, std::int32_t type, std::int32_t count,
                           std::int32_t stride, std::int32_t length) {
-  if (const std::int32_t r = already_failed()) return r;
+  if (const Status r = already_failed()) return r;
   return item_read(item, type, count, stride, length, swapping(true));
 }
 
 std::int32_t fio_unf_read(void* item, std::int32_t type, std::int32_t count,
                           std::int32_t stride, std::int32_t length) {
-  if (const std::int32_t r = already_failed()) return r;
+  if (const Status r = already_failed()) return r;
   return item_read(item, type, count, stride, length, swapping(false));
 }
 
 std::int32_t fio_usw_write(const void* item, std::int32_t type,
                            std::int32_t count, std::int32_t stride,
                            std::int32_t length) {
-  if (const std::int32_t r = already_failed()) return r;
+  if (const Status r = already_failed()) return r;
   return item_write(item, type, count, stride, length, swapping(true));
 }
 
 std::int32_t fio_unf_write(const void* item, std::int32_t type,
                            std::int32_t count, std::int32_t stride,
                            std::int32_t length) {
-  if (const std::int32_t r = already_failed()) return r;
+  if (const Status r = already_failed()) return r;
   return item_write(item, type, count, stride, length, swapping(false));
 }
 
 std::int32_t fio_usw_end(void) {
-  if (const std::int32_t r = already_failed()) return r;
+  if (const Status r = already_failed()) return r;
   return statement_end(swapping(true));
 }
 
 std::int32_t fio_unf_end(void) {
-  if (const std::int32_t r = already_failed()) return r;
+  if (const Status r = already_failed()) return r;
   return statement_end(swapping(false));
 }
 
