@@ -24,10 +24,10 @@ struct FioOpenSpec {
   bool readonly = false;
 };
 
-// OPEN(unit, ...) with the given error control (a flag 0..3 or the address
-// of an IOSTAT variable); the result of fio_open.
+// OPEN(unit, ...) with the given error control (a FIO_IOSTAT_* flag or the
+// address of an IOSTAT variable); the result of fio_open.
 inline std::int32_t fio_open_with(std::int32_t unit, const FioOpenSpec& open,
-                                  std::intptr_t iostat = 0) {
+                                  std::intptr_t iostat = FIO_IOSTAT_NONE) {
   // A text too long for a 4-byte length passes the longest length, which
   // OPEN refuses (a name too long, or no keyword); it is never cut to
   // another text.
