@@ -1,4 +1,4 @@
-# Thin wrapper over CMake: `make demo` builds and runs kelvoran,
+# Thin wrapper over CMake: `make demo` builds and runs kelvoran on sample data,
 # `make test` builds and runs every test.
 JOBS ?= 2
 BUILD ?= build
@@ -14,15 +14,16 @@ all:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j$(JOBS)
 
-SAMPLE = $(BUILD)/sample.dat
-SAMPLE_OUT = $(BUILD)/sample-out.dat
-
-# Converts the bundled sample data and shows the report.
-demo: all
-	@test -f $(SAMPLE) || ./$(BUILD)/tools/kelvoran-sample $(SAMPLE)
-	@rm -f $(SAMPLE_OUT)
-	./$(BUILD)/kelvoran $(SAMPLE) $(SAMPLE_OUT)
-	@echo "wrote $(SAMPLE_OUT): $$(wc -c < $(SAMPLE_OUT)) bytes"
+# Converts the sample data, shows the report and checks the checksums the
+# README publishes. It builds only the converter and the sample generator,
+# and shows the build's output only when the build fails.
+DEMO_LOG = $(BUILD)/demo-build.log
+demo:
+	@mkdir -p $(BUILD)
+	@{ cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) && \
+	   cmake --build $(BUILD) -j$(JOBS) --target kelvoran kelvoran-sample; } > $(DEMO_LOG) 2>&1 \
+	  || { cat $(DEMO_LOG); echo "demo: the build failed; its output is above and in $(DEMO_LOG)" >&2; exit 1; }
+	@tools/demo.sh $(BUILD)/kelvoran $(BUILD)/tools/kelvoran-sample $(BUILD) README.md
 
 test: all
 	ctest --test-dir $(BUILD) -j$(JOBS) --output-on-failure --no-tests=error

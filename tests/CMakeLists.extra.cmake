@@ -27,3 +27,5 @@ endif()
 foreach(t test_unf_interop test_convert_peer)
   target_compile_definitions(${t} PRIVATE UNF_PEER_DIR="${UNF_PEER_DIR}")
 endforeach()
+
+include(${CMAKE_CURRENT_SOURCE_DIR}/user_tools.cmake)
