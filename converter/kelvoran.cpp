@@ -169,11 +169,12 @@ void read_header() {
   fio_ldw_end();
 }
 
-// Two report records for each of the levels first to last, as maxmin_
-// prints them.
+// The two report records of level k, the same for maxmin_ and for the
+// extremes the converter takes while converting.
 void print_extremes(const char* label, std::int32_t label_len, std::int32_t k,
                     Extremes e);
 
+// The report of a field whose levels 1 to `levels` were taken in order.
 void report(const Extremes* extremes, std::int32_t levels, const char* label,
             std::int32_t label_len) {
   for (std::int32_t k = 1; k <= levels; ++k)
