@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fio.h"
+#include "fio_open_spec.h"
 #include "ftn.h"
 #include "level.h"
 
@@ -24,12 +25,8 @@ std::vector<double> smooth_level() {
 
 void open_unit(std::int32_t unit, const std::string& file, const char* status,
                const char* access, std::int32_t recl, const char* form = "unformatted") {
-  const std::string kForm = form;
-  const auto slen = static_cast<std::int32_t>(std::char_traits<char>::length(status));
-  const auto alen = static_cast<std::int32_t>(std::char_traits<char>::length(access));
-  fio_open(unit, 0, status, nullptr, access, nullptr, recl, file.data(), kForm.data(), 0, 0, 1,
-           0, 0, 0, slen, 0, alen, 0, static_cast<std::int32_t>(file.size()),
-           static_cast<std::int32_t>(kForm.size()), 0, 0);
+  fio_open_with(unit, {.file = file, .status = status, .access = access, .form = form,
+                       .recl = recl});
 }
 
 std::string temp_name(const char* what) {

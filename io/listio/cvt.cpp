@@ -1,11 +1,10 @@
 // Decimal digit generator: digits are extracted with repeated
 // multiplication and division by 10 in 8-byte floating point, splitting
-// integer and fraction parts with modf. The digits are those of this
+// integer and fraction parts. The digits are those of this
 // procedure, not of the exact binary value: printed text must match the
 // digits users already have, so every step, constants included, stays as
 // it is and must not be "improved".
 #include <bit>
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -27,6 +26,21 @@ bool isspecial(double x, std::int32_t* decpt, std::int32_t* sign) {
   *decpt = 0;
   *sign = (!nan && (bits >> 63) != 0) ? 1 : 0;
   return true;
+}
+
+// The integer part of a finite, non-negative x in *ip and its fraction
+// part as the result, exactly as the C library's modf gives them; done
+// here, the program needs no mathematics library. From 2^52 up every
+// 8-byte real is an integer; below it the conversion to a 64-bit integer
+// truncates, and the difference is exact.
+double split_integer(double x, double* ip) {
+  constexpr double kAllInteger = 4503599627370496.0;  // 2^52
+  if (x >= kAllInteger) {
+    *ip = x;
+    return 0.0;
+  }
+  *ip = static_cast<double>(static_cast<std::int64_t>(x));
+  return x - *ip;
 }
 
 }  // namespace
@@ -51,7 +65,7 @@ char* cvt(double arg, int ndigits, std::int32_t* decpt, std::int32_t* sign,
   // Integer part fi and fraction part arg.
   double fi;
   double fj;
-  arg = std::modf(arg, &fi);
+  arg = split_integer(arg, &fi);
 
   if (fi != 0) {
     // Integer digits, from the right end of buf leftwards. The bias keeps a
@@ -60,7 +74,7 @@ char* cvt(double arg, int ndigits, std::int32_t* decpt, std::int32_t* sign,
     char* p1 = &buf[NDIG];
     while (fi != 0) {
       const double q = fi / 10.0;
-      fj = std::modf(q, &fi);
+      fj = split_integer(q, &fi);
       *--p1 = static_cast<char>(static_cast<int>((fj + 0.03) * 10.0) + '0');
       r2++;
     }
@@ -87,7 +101,7 @@ char* cvt(double arg, int ndigits, std::int32_t* decpt, std::int32_t* sign,
   // buf has room.
   while (p - buf <= pos && p < &buf[NDIG]) {
     arg *= 10.0;
-    arg = std::modf(arg, &fj);
+    arg = split_integer(arg, &fj);
     *p++ = static_cast<char>(static_cast<int>(fj) + '0');
   }
   if (pos >= NDIG) {

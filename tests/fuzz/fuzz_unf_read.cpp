@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "fio.h"
+#include "fio_open_spec.h"
 #include "seq_model.h"
 
 namespace {
@@ -150,11 +151,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   int statement = 0;
   std::int32_t ios = 12345;
   const auto iostat = reinterpret_cast<std::intptr_t>(&ios);
-  static constexpr char kForm[] = "unformatted";
-  std::int32_t r = fio_open(kUnit, 0, nullptr, nullptr, nullptr, nullptr, 0,
-                            mem.name.data(), kForm, iostat, 0, 1, 0, 0, 0, 0, 0,
-                            0, 0, static_cast<std::int32_t>(mem.name.size()),
-                            sizeof kForm - 1, 0, 0);
+  std::int32_t r = fio_open_with(kUnit, {.file = mem.name, .form = "unformatted"},
+                                 iostat);
   REQUIRE_EQ(r, 0, "OPEN");
   REQUIRE_EQ(ios, 0, "OPEN iostat");
   if (convert == 1) r = fio_open_cvt(&r, "BIG_ENDIAN", 10);
