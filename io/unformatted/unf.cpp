@@ -58,11 +58,41 @@ struct UnfStatement {
   std::int64_t rec_len;      // data length of the current record (segment)
   std::int32_t continued;    // the current segment's leading marker continues
   UnfRec unf_rec;
-  unsigned char* buf_ptr;   // next free byte of stage_buf
-  std::int32_t rw_size;     // bytes staged in stage_buf
+  unsigned char* stage;     // where items are staged: stage_buf, or a
+                            // whole-record buffer for a direct WRITE
+  std::int64_t stage_size;  // bytes `stage` holds
+  unsigned char* buf_ptr;   // next free byte of the stage
+  std::int32_t rw_size;     // bytes staged
   std::int32_t rec_in_buf;  // sequential WRITE, leading marker not yet written
 };
 UnfStatement st;
+
+// A direct-access record no longer than this is staged whole and written
+// with one host write: the WRITE then hands its record over complete, in
+// one piece and without a copy through the stream's buffer. Longer records
+// go through stage_buf a piece at a time.
+constexpr std::int64_t kWholeRecordMax = std::int64_t{1} << 20;
+
+// The whole-record buffer: kept between statements, grown when a longer
+// record is staged.
+struct RecordBuffer {
+  unsigned char* bytes;
+  std::int64_t size;
+};
+RecordBuffer record_buf;
+
+// The whole-record buffer for a record of n bytes, or null when the record
+// is too long for it or the memory cannot be had.
+unsigned char* whole_record_stage(std::int64_t n) {
+  if (n <= 0 || n > kWholeRecordMax) return nullptr;
+  if (n > record_buf.size) {
+    void* grown = std::realloc(record_buf.bytes, static_cast<std::size_t>(n));
+    if (grown == nullptr) return nullptr;
+    record_buf.bytes = static_cast<unsigned char*>(grown);
+    record_buf.size = n;
+  }
+  return record_buf.bytes;
+}
 
 // Whether this family call reverses bytes on the current unit.
 bool swapping(bool byte_swapped_family) {
@@ -232,12 +262,12 @@ Status end_read(bool swap) {
 bool write_unf_buf() {
   if (st.rw_size == 0) return false;
   const auto n = static_cast<std::size_t>(st.rw_size);
-  return host::fwrite(st.unf_rec.stage_buf, 1, n, st.fcb->stream) != n;
+  return host::fwrite(st.stage, 1, n, st.fcb->stream) != n;
 }
 
 void empty_stage() {
   st.rw_size = 0;
-  st.buf_ptr = st.unf_rec.stage_buf;
+  st.buf_ptr = st.stage;
 }
 
 Status write_bytes(const void* p, std::int64_t n) {
@@ -309,21 +339,21 @@ Status item_write(const void* item, std::int32_t type, std::int32_t count,
   // block too.
   const bool adjacent = stride == s || (!swap && count == 1);
   if (adjacent) {
-    if (st.rw_size + n <= kStageSize) {
+    if (st.rw_size + n <= st.stage_size) {
       stage(src, n, type, count, swap);
       return 0;
     }
     if (const Status r = flush(swap)) return r;
     if (!swap) return write_bytes(src, n);
-    if (s > 0 && s <= kStageSize) {
+    if (s > 0 && s <= st.stage_size) {
       // As many whole elements as the buffer holds are staged with one
       // copy and one reversal at a time. The buffer fills and empties at
       // the same elements as it would one element at a time, so the file
       // receives the same bytes.
-      const std::int64_t per_buffer = kStageSize / s;
+      const std::int64_t per_buffer = st.stage_size / s;
       for (std::int64_t left = count; left > 0;) {
         const std::int64_t k = std::min(left, per_buffer);
-        if (k * s > kStageSize - st.rw_size) {
+        if (k * s > st.stage_size - st.rw_size) {
           if (const Status r = flush(swap)) return r;
         }
         stage(src, k * s, type, k, swap);
@@ -334,10 +364,10 @@ Status item_write(const void* item, std::int32_t type, std::int32_t count,
     }
   }
   for (std::int32_t i = 0; i < count; ++i, src += stride) {
-    if (s > kStageSize - st.rw_size) {
+    if (s > st.stage_size - st.rw_size) {
       if (const Status r = flush(swap)) return r;
     }
-    if (s > kStageSize) {
+    if (s > st.stage_size) {
       if (const Status r = write_long_element(src, type, s, swap)) return r;
       continue;
     }
@@ -347,6 +377,13 @@ Status item_write(const void* item, std::int32_t type, std::int32_t count,
 }
 
 Status end_direct_write() {
+  if (st.stage != st.unf_rec.stage_buf && st.unf_rec.rec_pos < st.rec_len) {
+    // The zero bytes after the items go out in the same write.
+    const std::int64_t pad = st.rec_len - st.unf_rec.rec_pos;
+    std::memset(st.buf_ptr, 0, static_cast<std::size_t>(pad));
+    st.rw_size += static_cast<std::int32_t>(pad);
+    st.unf_rec.rec_pos = st.rec_len;
+  }
   if (write_unf_buf()) return __fio_error(__fio_host_errno());
   empty_stage();
   // The rest of the slot is zero bytes, so a shorter WRITE leaves nothing of
@@ -358,8 +395,10 @@ Status end_direct_write() {
   }
   // A WRITE that succeeds has handed its whole record to the host: a later
   // failure (a full disk, a size limit) can then cut only the record being
-  // written, never take back one already reported as written.
-  if (host::fflush(st.fcb->stream) != 0) {
+  // written, never take back one already reported as written. The stream
+  // of a direct-access unit is unbuffered, so the writes above did it;
+  // should the stream hold bytes after all, they are flushed here.
+  if (__fpending(st.fcb->stream) > 0 && host::fflush(st.fcb->stream) != 0) {
     // What the host refused is dropped: the exit flushes every stream, and
     // must not complete a record after the report named it as missing.
     const ErrorCode code = __fio_host_errno();
@@ -414,11 +453,18 @@ Status unf_init(Fcb* f, std::int32_t read, bool swap_marker) {
   st.continued = 0;
   st.unf_rec.rec_pos = 0;
   st.unf_rec.lead_len = 0;
-  st.buf_ptr = st.unf_rec.stage_buf;
+  st.stage = st.unf_rec.stage_buf;
+  st.stage_size = kStageSize;
   st.rw_size = 0;
   st.rec_in_buf = 0;
   if (f->access == FIO_DIRECT) {
     st.rec_len = f->reclen;
+    if (!read) {
+      if (unsigned char* whole = whole_record_stage(st.rec_len)) {
+        st.stage = whole;
+        st.stage_size = st.rec_len;
+      }
+    }
   } else if (f->binary) {
     // A stream of bytes: no markers to read or write.
   } else if (read) {
@@ -431,6 +477,7 @@ Status unf_init(Fcb* f, std::int32_t read, bool swap_marker) {
   } else {
     st.rec_in_buf = 1;
   }
+  st.buf_ptr = st.stage;
   return FIO_SUCCESS;
 }
 

@@ -105,18 +105,11 @@ std::FILE* open_stream(const char* name, std::int32_t status,
   return s;
 }
 
-// Direct-access records are written in 4096-byte pieces; a larger stream
-// buffer turns them into a few large system calls instead of one each.
-constexpr std::size_t kDirectStreamBuffer = 1 << 16;
-
-void* give_buffer(std::FILE* stream) {
-  void* buf = std::malloc(kDirectStreamBuffer);
-  if (buf != nullptr && std::setvbuf(stream, static_cast<char*>(buf), _IOFBF,
-                                     kDirectStreamBuffer) != 0) {
-    std::free(buf);
-    buf = nullptr;
-  }
-  return buf;
+// A direct-access WRITE hands its record to the stream in one piece (in
+// pieces of 4096 bytes when it is longer than a megabyte). Unbuffered, each
+// piece goes to the file at once, in one system call and without a copy.
+void unbuffer(std::FILE* stream) {
+  std::setvbuf(stream, nullptr, _IONBF, 0);
 }
 
 // Releases a record whose set-up failed after its stream was opened.
@@ -246,7 +239,7 @@ std::int32_t __fio_open(std::int32_t unit, std::int32_t readonly,
 
   if (access == FIO_DIRECT) {
     f->access = FIO_DIRECT;
-    f->stream_buf = give_buffer(stream);
+    unbuffer(stream);
     if (status == FIO_OLD || status == FIO_UNKNOWN) {
       if (host::fseeko(stream, 0, SEEK_END) != 0)
         return abandon(f, __fio_host_errno());

@@ -155,6 +155,10 @@ TEST(UnfDirectWrite, ShorterItemsArePaddedWithZeroBytesToTheRecordLength) {
       {"only count-0 items", nullptr, 16,
        {{TY_INT, 0, 4, 0, ""}, {TY_DBLE, -1, 8, 0, ""}},
        std::string(16, '\0')},
+      // Longer than a megabyte: written in pieces, not staged whole.
+      {"record of 1 MiB + 4 bytes", nullptr, (1 << 20) + 4,
+       {{TY_REAL, 11094, 4, 0, values}},
+       be_floats(11094, 1.0f) + std::string((1 << 20) + 4 - 44376, '\0')},
   };
   for (const auto& c : cases) {
     ChildOptions options;
@@ -169,6 +173,39 @@ TEST(UnfDirectWrite, ShorterItemsArePaddedWithZeroBytesToTheRecordLength) {
     EXPECT_EQ(run.child.exit_code, 0) << c.what << "\n" << run.child.err;
     EXPECT_EQ(run.after.size(), c.expected.size()) << c.what;
     EXPECT_TRUE(run.after == c.expected) << c.what;
+  }
+}
+
+// A record staged whole reuses its buffer: what an earlier, longer WRITE
+// left there must never reach the padding of a shorter one.
+TEST(UnfDirectWrite, AShorterRewriteIsPaddedWithZerosNotTheEarlierRecord) {
+  struct Case {
+    std::int32_t recl;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {16, be_i32(9) + std::string(12, '\0') + be_i32(5) + be_i32(6) +
+               be_i32(7) + be_i32(8)},
+      {(1 << 20) + 8, ""},  // in pieces: checked by its first 8 bytes only
+  };
+  for (const auto& c : cases) {
+    const auto run = run_on_file(
+        "",
+        [&](const std::string& path) {
+          open_file(kUnit, path, "unformatted", "direct", "new", c.recl);
+          write_stmt(true, 1, {{TY_INT, 4, 4, 0, host_ints(1, 4)}});
+          write_stmt(true, 2, {{TY_INT, 4, 4, 0, host_ints(5, 8)}});
+          write_stmt(true, 1, {{TY_INT, 1, 4, 0, host_ints(9, 9)}});
+        },
+        false);
+    ASSERT_EQ(run.child.exit_code, 0) << run.child.err;
+    ASSERT_EQ(run.after.size(), 2u * static_cast<std::size_t>(c.recl));
+    if (!c.expected.empty()) {
+      EXPECT_TRUE(run.after == c.expected) << hex(run.after);
+    }
+    // Record 1 is 9 and zeros up to record 2, whose first value is 5.
+    EXPECT_EQ(run.after.substr(0, 4), be_i32(9));
+    EXPECT_EQ(run.after.find_first_not_of('\0', 4), std::size_t(c.recl) + 3);
   }
 }
 
