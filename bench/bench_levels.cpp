@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fio.h"
-#include "fio_open_spec.h"
+#include "fio_open_with.h"
 #include "ftn.h"
 #include "level.h"
 

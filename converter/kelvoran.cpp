@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "fio.h"
-#include "fio_open_spec.h"
+#include "fio_open_with.h"
 #include "ftn.h"
 #include "level.h"
 #include "qbc.h"

@@ -87,7 +87,9 @@ __attribute__((target("avx2"))) void wide_pass(const double* in, float* out,
   scalar_pass<kConvert>(in, out, i, points, p);
 }
 
-const bool have_avx2 = __builtin_cpu_supports("avx2");
+// Asked while static data is set up, possibly before the library's own
+// start-up code has read the processor's features: read them first.
+const bool have_avx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
 #endif
 
 template <bool kConvert>

@@ -31,7 +31,6 @@ struct Fcb {
   std::uint8_t pipe;
   std::uint8_t convert_big_endian;
   std::uint8_t convert_native;
-  void* stream_buf;        // buffer given to the stream, freed after it closes
 };
 
 // Layer-wide state: the connected units and the failure flags of the

@@ -37,7 +37,7 @@ std::int32_t __fio_eq_str(const char* text, std::int32_t len,
                           const char* keyword);
 // OPEN. The reserved values belong to the calling convention of compiled
 // OPEN statements (which pass 0, 1, 0, 0, 0 and 0, 0); OPEN does not examine
-// them. fio_open_spec.h names the specifiers for callers.
+// them. fio_open_with.h names the specifiers for callers.
 std::int32_t fio_open(std::int32_t unit, std::int32_t readonly,
                       const char* status, const char* dispose,
                       const char* access, const char* blank, std::int32_t recl,

@@ -11,8 +11,6 @@ namespace {
 void release(Fcb* f) {
   std::free(f->name);
   f->name = nullptr;
-  std::free(f->stream_buf);
-  f->stream_buf = nullptr;
   f->stream = nullptr;
   __fio_free_fcb(f);
 }

@@ -115,8 +115,6 @@ void unbuffer(std::FILE* stream) {
 // Releases a record whose set-up failed after its stream was opened.
 std::int32_t abandon(Fcb* f, std::int32_t code) {
   std::fclose(f->stream);
-  std::free(f->stream_buf);
-  f->stream_buf = nullptr;
   f->stream = nullptr;
   __fio_free_fcb(f);
   return __fio_error(code);

@@ -32,7 +32,7 @@
 #include <vector>
 
 #include "fio.h"
-#include "fio_open_spec.h"
+#include "fio_open_with.h"
 #include "seq_model.h"
 
 namespace {

@@ -6,13 +6,13 @@
 #include <string>
 
 #include "fio.h"
-#include "fio_open_spec.h"
+#include "fio_open_with.h"
 
 // The specifiers of one OPEN statement; absent ones are not passed.
-using OpenSpec = FioOpenSpec;
+using OpenArgs = FioOpenArgs;
 
 // OPEN(unit, ...) with the given error control (0..3 or &iostat).
-inline std::int32_t open_unit(std::int32_t unit, const OpenSpec& args,
+inline std::int32_t open_unit(std::int32_t unit, const OpenArgs& args,
                               std::intptr_t iostat = 0) {
   return fio_open_with(unit, args, iostat);
 }

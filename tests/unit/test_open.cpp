@@ -43,7 +43,7 @@ TEST(KeywordMatch, CaseBlanksAndPrefixes) {
 // the directory first. The code reported is the IOSTAT value.
 struct OpenCase {
   const char* what;
-  OpenSpec args;
+  OpenArgs args;
   std::function<void(const TempDir&)> setup;
   int expected_code;
 };
@@ -357,7 +357,7 @@ TEST(Open, DirectAccessCountsWholeExistingRecords) {
 TEST(Open, ReopenRules) {
   struct Row {
     const char* what;
-    OpenSpec again;
+    OpenArgs again;
     std::string expected;  // iostat, then blank code and file of unit 10
   } rows[] = {
       {"same file, new BLANK", {.file = "a", .blank = "ZERO"}, "0 90 a"},
@@ -443,7 +443,7 @@ TEST(Open, BinaryWithDirectReportsButStaysConnected) {
 
 TEST(Open, ConvertSpecifier) {
   struct Row {
-    OpenSpec args;
+    OpenArgs args;
     const char* convert;
     std::string expected;  // result, big-endian flag, native flag
   } rows[] = {
@@ -486,7 +486,7 @@ TEST(Open, LaterConvertReplacesEarlier) {
 TEST(Close, Dispositions) {
   struct Row {
     const char* what;
-    OpenSpec args;
+    OpenArgs args;
     std::optional<std::string> dispose;
     bool writable;
     std::string expected;  // iostat, file still there

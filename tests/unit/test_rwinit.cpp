@@ -48,7 +48,7 @@ TEST(Rwinit, ImplicitConnectionUsesDefaultName) {
 TEST(Rwinit, ChecksAgainstTheConnection) {
   struct Row {
     const char* what;
-    OpenSpec args;
+    OpenArgs args;
     std::int32_t form, rec, direction;
     int expected;
   } rows[] = {

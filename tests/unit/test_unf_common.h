@@ -63,7 +63,7 @@ inline std::int32_t open_file(std::int32_t unit, const std::string& path,
                               const char* access = nullptr,
                               const char* status = nullptr,
                               std::int32_t recl = 0) {
-  OpenSpec args;
+  OpenArgs args;
   args.file = path;
   args.form = form;
   if (access) args.access = access;

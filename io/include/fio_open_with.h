@@ -13,7 +13,7 @@
 
 #include "fio.h"
 
-struct FioOpenSpec {
+struct FioOpenArgs {
   std::string_view file{};
   std::string_view status{};
   std::string_view access{};
@@ -26,7 +26,7 @@ struct FioOpenSpec {
 
 // OPEN(unit, ...) with the given error control (a FIO_IOSTAT_* flag or the
 // address of an IOSTAT variable); the result of fio_open.
-inline std::int32_t fio_open_with(std::int32_t unit, const FioOpenSpec& open,
+inline std::int32_t fio_open_with(std::int32_t unit, const FioOpenArgs& open,
                                   std::intptr_t iostat = FIO_IOSTAT_NONE) {
   // A text too long for a 4-byte length passes the longest length, which
   // OPEN refuses (a name too long, or no keyword); it is never cut to
