@@ -31,12 +31,19 @@ endforeach()
 # interposer catches every kind.
 add_executable(kelvoran_inject_probe inject/probe.cpp)
 
+# A statically linked program calls its C library directly, past any
+# interposer, and memcheck cannot follow its allocations; these tests run
+# the same objects linked dynamically.
+kelvoran_program(kelvoran_interposable dynamic)
+
 foreach(t test_fault_injection test_memcheck)
   if(TARGET ${t})
-    add_dependencies(${t} kelvoran_host_faults kelvoran_inject_probe)
+    add_dependencies(${t} kelvoran_host_faults kelvoran_inject_probe
+                     kelvoran_interposable)
     target_compile_definitions(${t} PRIVATE
       HOST_FAULTS_LIB="$<TARGET_FILE:kelvoran_host_faults>"
-      INJECT_PROBE="$<TARGET_FILE:kelvoran_inject_probe>")
+      INJECT_PROBE="$<TARGET_FILE:kelvoran_inject_probe>"
+      INTERPOSABLE_BIN="$<TARGET_FILE:kelvoran_interposable>")
   endif()
 endforeach()
 

@@ -90,7 +90,9 @@ class Injection {
 #endif
     for (const auto& kv : fault) o.env.push_back(kv);
     RunOutcome r;
-    r.result = run_program({kelvoran_binary(), "in.dat", "out.dat"}, o);
+    // The dynamically linked build: a static one would call past the
+    // interposer.
+    r.result = run_program({INTERPOSABLE_BIN, "in.dat", "out.dat"}, o);
     r.output_exists = file_exists(dir_.file("out.dat"));
     r.output = read_file(dir_.file("out.dat"));
     std::istringstream counts(read_file(dir_.file("counts")));

@@ -3,7 +3,8 @@
 // write, flush and close failures). Each must end with its own status and
 // report, with no invalid access, no use of uninitialised memory and
 // nothing definitely lost. Sanitizer builds skip this: the two tools do
-// not run together.
+// not run together. It runs the dynamically linked build, whose
+// allocations memcheck can follow.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -103,7 +104,7 @@ TEST(Memcheck, CompleteAndFailingRunsAreClean) {
     std::vector<std::string> argv = {valgrind, "--quiet", "--error-exitcode=99",
                                      "--leak-check=full", "--errors-for-leak-kinds=definite",
                                      "--show-leak-kinds=definite", "--log-file=" + log,
-                                     kelvoran_binary()};
+                                     INTERPOSABLE_BIN};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
     ChildOptions o{.dir = dir.path(), .env = c.env,
                    .unset_env = {"FORTRANOPT", "LANG", "NO_STOP_MESSAGE"},
