@@ -76,6 +76,10 @@ const char* __fio_errmsg(std::int32_t code);
 // ---- unformatted/unf ----
 extern const std::int16_t __fio_type_size[FIO_TYPE_COUNT];
 void __fio_swap_bytes(void* p, std::int32_t type, std::int64_t count);
+// Copies the n bytes of `count` elements of `type` from src to dst, each
+// unit reversed as __fio_swap_bytes would reverse it in place.
+void __fio_copy_swapped(void* dst, const void* src, std::int64_t n,
+                        std::int32_t type, std::int64_t count);
 std::int32_t fio_usw_init(std::int32_t read, std::int32_t unit,
                           std::int32_t rec, std::intptr_t iostat);
 std::int32_t fio_usw_read(void* item, std::int32_t type, std::int32_t count,

@@ -54,33 +54,76 @@ namespace {
 #define KELVORAN_VECTOR_CLONES
 #endif
 
+// Each routine reads its units from src and stores them reversed at dst,
+// which is either src itself or a separate buffer: reversing in place and
+// reversing while copying are then one pass each.
 KELVORAN_VECTOR_CLONES
-void reverse_units_2(unsigned char* p, std::int64_t count) {
+void reverse_units_2(unsigned char* dst, const unsigned char* src,
+                     std::int64_t count) {
   for (std::int64_t i = 0; i < count; ++i) {
     std::uint16_t w;
-    std::memcpy(&w, p + 2 * i, 2);
+    std::memcpy(&w, src + 2 * i, 2);
     w = __builtin_bswap16(w);
-    std::memcpy(p + 2 * i, &w, 2);
+    std::memcpy(dst + 2 * i, &w, 2);
   }
 }
 
 KELVORAN_VECTOR_CLONES
-void reverse_units_4(unsigned char* p, std::int64_t count) {
+void reverse_units_4(unsigned char* dst, const unsigned char* src,
+                     std::int64_t count) {
   for (std::int64_t i = 0; i < count; ++i) {
     std::uint32_t w;
-    std::memcpy(&w, p + 4 * i, 4);
+    std::memcpy(&w, src + 4 * i, 4);
     w = __builtin_bswap32(w);
-    std::memcpy(p + 4 * i, &w, 4);
+    std::memcpy(dst + 4 * i, &w, 4);
   }
 }
 
 KELVORAN_VECTOR_CLONES
-void reverse_units_8(unsigned char* p, std::int64_t count) {
+void reverse_units_8(unsigned char* dst, const unsigned char* src,
+                     std::int64_t count) {
   for (std::int64_t i = 0; i < count; ++i) {
     std::uint64_t w;
-    std::memcpy(&w, p + 8 * i, 8);
+    std::memcpy(&w, src + 8 * i, 8);
     w = __builtin_bswap64(w);
-    std::memcpy(p + 8 * i, &w, 8);
+    std::memcpy(dst + 8 * i, &w, 8);
+  }
+}
+
+// The bytes of one unit of reversal of `type`, and how many units `count`
+// elements hold; a unit of 0 means the bytes keep their order.
+struct Units {
+  std::int32_t size;
+  std::int64_t count;
+};
+
+Units reversal_units(std::int32_t type, std::int64_t count) {
+  if (type < 0 || type >= FIO_TYPE_COUNT || count <= 0) return {0, 0};
+  // A complex value is two reals: each part keeps its place and is reversed
+  // by itself.
+  if (type == TY_CMPLX) return {__fio_type_size[TY_REAL], __mth_i_klshift(count, 1)};
+  if (type == TY_DCMPLX) return {__fio_type_size[TY_DBLE], __mth_i_klshift(count, 1)};
+  if (type == TY_CHAR) return {0, 0};
+  const std::int32_t size = __fio_type_size[type];
+  // Single bytes have no order; 16-byte reals are kept as they are.
+  if (size != 2 && size != 4 && size != 8) return {0, 0};
+  return {size, count};
+}
+
+// Reverses the units from src into dst; false when the type has none.
+bool reverse_units(unsigned char* dst, const unsigned char* src, Units u) {
+  switch (u.size) {
+    case 2:
+      reverse_units_2(dst, src, u.count);
+      return true;
+    case 4:
+      reverse_units_4(dst, src, u.count);
+      return true;
+    case 8:
+      reverse_units_8(dst, src, u.count);
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -88,32 +131,15 @@ void reverse_units_8(unsigned char* p, std::int64_t count) {
 
 extern "C" void __fio_swap_bytes(void* p, std::int32_t type,
                                  std::int64_t count) {
-  if (type < 0 || type >= FIO_TYPE_COUNT || count <= 0) return;
-  std::int32_t unit = __fio_type_size[type];
-  // A complex value is two reals: each part keeps its place and is reversed
-  // by itself.
-  if (type == TY_CMPLX) {
-    unit = __fio_type_size[TY_REAL];
-    count = __mth_i_klshift(count, 1);
-  } else if (type == TY_DCMPLX) {
-    unit = __fio_type_size[TY_DBLE];
-    count = __mth_i_klshift(count, 1);
-  } else if (type == TY_CHAR) {
-    return;
-  }
   auto* bytes = static_cast<unsigned char*>(p);
-  switch (unit) {
-    case 2:
-      reverse_units_2(bytes, count);
-      break;
-    case 4:
-      reverse_units_4(bytes, count);
-      break;
-    case 8:
-      reverse_units_8(bytes, count);
-      break;
-    default:
-      // Single bytes have no order; 16-byte reals are kept as they are.
-      break;
-  }
+  reverse_units(bytes, bytes, reversal_units(type, count));
+}
+
+extern "C" void __fio_copy_swapped(void* dst, const void* src, std::int64_t n,
+                                   std::int32_t type, std::int64_t count) {
+  if (n <= 0) return;
+  auto* to = static_cast<unsigned char*>(dst);
+  const auto* from = static_cast<const unsigned char*>(src);
+  if (!reverse_units(to, from, reversal_units(type, count)))
+    std::memcpy(to, from, static_cast<std::size_t>(n));
 }

@@ -299,8 +299,12 @@ Status flush(bool swap) {
 
 void stage(const unsigned char* src, std::int64_t n, std::int32_t type,
            std::int64_t count, bool swap) {
-  std::memcpy(st.buf_ptr, src, static_cast<std::size_t>(n));
-  if (swap) reverse_block(st.buf_ptr, type, count, n);
+  if (!swap)
+    std::memcpy(st.buf_ptr, src, static_cast<std::size_t>(n));
+  else if (type == TY_NCHAR)
+    __fio_copy_swapped(st.buf_ptr, src, n, TY_NCHAR, n / 2);
+  else
+    __fio_copy_swapped(st.buf_ptr, src, n, type, count);
   st.buf_ptr += n;
   st.rw_size += static_cast<std::int32_t>(n);
 }
@@ -314,8 +318,7 @@ Status write_long_element(const unsigned char* src, std::int32_t type,
   auto* copy =
       static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(s)));
   if (copy == nullptr) return __fio_error(FIO_ENOMEM);
-  std::memcpy(copy, src, static_cast<std::size_t>(s));
-  __fio_swap_bytes(copy, TY_NCHAR, s / 2);
+  __fio_copy_swapped(copy, src, s, TY_NCHAR, s / 2);
   const Status r = write_bytes(copy, s);
   std::free(copy);
   return r;

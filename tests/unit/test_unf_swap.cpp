@@ -92,8 +92,16 @@ TEST(UnfSwapBytes, ReversesEachUnitOfTheTypeCode) {
       {"negative code changes nothing", -1, 1, host_bytes(ints[1]),
        "04 03 02 01"},
   };
-  for (const auto& c : cases)
+  for (const auto& c : cases) {
     EXPECT_EQ(hex(swapped(c.host, c.type, c.count)), c.file_hex) << c.what;
+    // Reversed while copied, as a WRITE stages its items: the same bytes,
+    // and the source as it was.
+    const std::string source = c.host;
+    std::string copy(source.size(), '\xEE');
+    __fio_copy_swapped(copy.data(), source.data(), copy.size(), c.type, c.count);
+    EXPECT_EQ(hex(copy), c.file_hex) << c.what << ", copied";
+    EXPECT_EQ(source, c.host) << c.what;
+  }
 }
 
 TEST(UnfSwapBytes, ReversingTwiceRestoresEveryCode) {
