@@ -77,7 +77,8 @@ const char* __fio_errmsg(std::int32_t code);
 extern const std::int16_t __fio_type_size[FIO_TYPE_COUNT];
 void __fio_swap_bytes(void* p, std::int32_t type, std::int64_t count);
 // Copies the n bytes of `count` elements of `type` from src to dst, each
-// unit reversed as __fio_swap_bytes would reverse it in place.
+// unit reversed as __fio_swap_bytes would reverse it in place; the two
+// buffers must not overlap.
 void __fio_copy_swapped(void* dst, const void* src, std::int64_t n,
                         std::int32_t type, std::int64_t count);
 std::int32_t fio_usw_init(std::int32_t read, std::int32_t unit,

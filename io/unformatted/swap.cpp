@@ -54,40 +54,51 @@ namespace {
 #define KELVORAN_VECTOR_CLONES
 #endif
 
-// Each routine reads its units from src and stores them reversed at dst,
-// which is either src itself or a separate buffer: reversing in place and
-// reversing while copying are then one pass each.
-KELVORAN_VECTOR_CLONES
-void reverse_units_2(unsigned char* dst, const unsigned char* src,
-                     std::int64_t count) {
+template <typename Word>
+Word byte_reversed(Word w) {
+  if constexpr (sizeof(Word) == 2) return __builtin_bswap16(w);
+  if constexpr (sizeof(Word) == 4) return __builtin_bswap32(w);
+  if constexpr (sizeof(Word) == 8) return __builtin_bswap64(w);
+}
+
+// Reads each unit from src and stores it reversed at dst. Inlined into the
+// routines below, each of which tells the compiler whether dst is src or a
+// separate buffer: either way it needs no overlap check before the vector
+// loop, which some compilers answer for dst == src by falling back to
+// one unit at a time.
+template <typename Word>
+[[gnu::always_inline]] inline void reverse_loop(unsigned char* dst,
+                                                const unsigned char* src,
+                                                std::int64_t count) {
   for (std::int64_t i = 0; i < count; ++i) {
-    std::uint16_t w;
-    std::memcpy(&w, src + 2 * i, 2);
-    w = __builtin_bswap16(w);
-    std::memcpy(dst + 2 * i, &w, 2);
+    Word w;
+    std::memcpy(&w, src + sizeof w * i, sizeof w);
+    w = byte_reversed(w);
+    std::memcpy(dst + sizeof w * i, &w, sizeof w);
   }
 }
 
-KELVORAN_VECTOR_CLONES
-void reverse_units_4(unsigned char* dst, const unsigned char* src,
-                     std::int64_t count) {
-  for (std::int64_t i = 0; i < count; ++i) {
-    std::uint32_t w;
-    std::memcpy(&w, src + 4 * i, 4);
-    w = __builtin_bswap32(w);
-    std::memcpy(dst + 4 * i, &w, 4);
-  }
-}
+using Bytes = unsigned char*;
+using ConstBytes = const unsigned char*;
 
 KELVORAN_VECTOR_CLONES
-void reverse_units_8(unsigned char* dst, const unsigned char* src,
-                     std::int64_t count) {
-  for (std::int64_t i = 0; i < count; ++i) {
-    std::uint64_t w;
-    std::memcpy(&w, src + 8 * i, 8);
-    w = __builtin_bswap64(w);
-    std::memcpy(dst + 8 * i, &w, 8);
-  }
+void reverse_in_place_2(Bytes p, std::int64_t n) { reverse_loop<std::uint16_t>(p, p, n); }
+KELVORAN_VECTOR_CLONES
+void reverse_in_place_4(Bytes p, std::int64_t n) { reverse_loop<std::uint32_t>(p, p, n); }
+KELVORAN_VECTOR_CLONES
+void reverse_in_place_8(Bytes p, std::int64_t n) { reverse_loop<std::uint64_t>(p, p, n); }
+
+KELVORAN_VECTOR_CLONES
+void reverse_copy_2(Bytes __restrict dst, ConstBytes __restrict src, std::int64_t n) {
+  reverse_loop<std::uint16_t>(dst, src, n);
+}
+KELVORAN_VECTOR_CLONES
+void reverse_copy_4(Bytes __restrict dst, ConstBytes __restrict src, std::int64_t n) {
+  reverse_loop<std::uint32_t>(dst, src, n);
+}
+KELVORAN_VECTOR_CLONES
+void reverse_copy_8(Bytes __restrict dst, ConstBytes __restrict src, std::int64_t n) {
+  reverse_loop<std::uint64_t>(dst, src, n);
 }
 
 // The bytes of one unit of reversal of `type`, and how many units `count`
@@ -110,17 +121,19 @@ Units reversal_units(std::int32_t type, std::int64_t count) {
   return {size, count};
 }
 
-// Reverses the units from src into dst; false when the type has none.
-bool reverse_units(unsigned char* dst, const unsigned char* src, Units u) {
+// Reverses the units in place, or from src into dst, which must not overlap
+// it; false when the type has none.
+bool reverse_units(Bytes dst, ConstBytes src, Units u) {
+  const bool in_place = dst == src;
   switch (u.size) {
     case 2:
-      reverse_units_2(dst, src, u.count);
+      in_place ? reverse_in_place_2(dst, u.count) : reverse_copy_2(dst, src, u.count);
       return true;
     case 4:
-      reverse_units_4(dst, src, u.count);
+      in_place ? reverse_in_place_4(dst, u.count) : reverse_copy_4(dst, src, u.count);
       return true;
     case 8:
-      reverse_units_8(dst, src, u.count);
+      in_place ? reverse_in_place_8(dst, u.count) : reverse_copy_8(dst, src, u.count);
       return true;
     default:
       return false;
