@@ -103,8 +103,8 @@ int main(int argc, char** argv) {
 
   // Each round runs the programs in a new random order (the same sequence
   // every time), so each follows each of the others about equally often: a
-  // run right after the long Fortran peer pays for the system's clean-up
-  // after it (about 0.7 ms here), and a fixed order would charge that to
+  // run right after the long Fortran peer is 0.6 to 1 ms slower here, the
+  // system still settling after it, and a fixed order would charge that to
   // the same program every round.
   const std::string out = dir + "/timed.dat";
   std::vector<std::size_t> order(programs.size());
