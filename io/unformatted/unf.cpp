@@ -119,14 +119,16 @@ std::int64_t element_size(std::int32_t type, std::int32_t length) {
   return __fio_type_size[type];
 }
 
-// Reverses `n` bytes holding `count` elements of `type`; two-byte characters
-// are reversed one character at a time.
+// The count to reverse `n` bytes holding `count` elements of `type` by:
+// two-byte characters are reversed one character at a time.
+std::int64_t reversal_count(std::int32_t type, std::int64_t count,
+                            std::int64_t n) {
+  return type == TY_NCHAR ? n / 2 : count;
+}
+
 void reverse_block(unsigned char* p, std::int32_t type, std::int64_t count,
                    std::int64_t n) {
-  if (type == TY_NCHAR)
-    __fio_swap_bytes(p, TY_NCHAR, n / 2);
-  else
-    __fio_swap_bytes(p, type, count);
+  __fio_swap_bytes(p, type, reversal_count(type, count, n));
 }
 
 // ---- reading ----
@@ -299,12 +301,10 @@ Status flush(bool swap) {
 
 void stage(const unsigned char* src, std::int64_t n, std::int32_t type,
            std::int64_t count, bool swap) {
-  if (!swap)
-    std::memcpy(st.buf_ptr, src, static_cast<std::size_t>(n));
-  else if (type == TY_NCHAR)
-    __fio_copy_swapped(st.buf_ptr, src, n, TY_NCHAR, n / 2);
+  if (swap)
+    __fio_copy_swapped(st.buf_ptr, src, n, type, reversal_count(type, count, n));
   else
-    __fio_copy_swapped(st.buf_ptr, src, n, type, count);
+    std::memcpy(st.buf_ptr, src, static_cast<std::size_t>(n));
   st.buf_ptr += n;
   st.rw_size += static_cast<std::int32_t>(n);
 }
@@ -318,7 +318,7 @@ Status write_long_element(const unsigned char* src, std::int32_t type,
   auto* copy =
       static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(s)));
   if (copy == nullptr) return __fio_error(FIO_ENOMEM);
-  __fio_copy_swapped(copy, src, s, TY_NCHAR, s / 2);
+  __fio_copy_swapped(copy, src, s, TY_NCHAR, reversal_count(TY_NCHAR, 1, s));
   const Status r = write_bytes(copy, s);
   std::free(copy);
   return r;
