@@ -224,7 +224,7 @@ int run(const char* infile, const char* outfile) {
     const unsigned char* prefix = nullptr;
     const std::size_t n = in.prefix(prefix);
     f.order = framing_order(prefix, n);
-    read_header(f, prefix, n);
+    if (f.order != ByteOrder::unknown) read_header(f, prefix, n);
     if (f.order == ByteOrder::little && regular) {
       Input again(fd, true, st.st_size, 0);
       if (again.allocated()) {

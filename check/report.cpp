@@ -62,8 +62,8 @@ void for_each_problem(const Findings& f, Emit emit) {
     }
     if (rec.segments > 1 || (rec.lead & ~kLengthMask) != 0) {
       std::snprintf(p.text, sizeof p.text,
-                    "continuation bit set: the record runs on over %d segments; kelvoran "
-                    "reads the first and skips the others",
+                    "continuation bit set (%d segments found); kelvoran reads the first "
+                    "segment and skips the ones that continue it",
                     rec.segments);
       emit(p);
     }
@@ -336,8 +336,9 @@ const WalkResult* framing_walk(const Findings& f) {
 }
 
 bool layout_differs(const Findings& f) {
+  const std::int64_t values = f.big.values_per_level;
   bool differs = f.order != ByteOrder::big || f.big.records != kInputRecords ||
-                 f.big.end_place != EndPlace::none;
+                 f.big.end_place != EndPlace::none || (values > 0 && values != kPoints);
   for_each_problem(f, [&](const Problem&) { differs = true; });
   return differs;
 }

@@ -52,6 +52,15 @@ struct Walker {
     end(r, place);
   }
 
+  // The input ends after kelvoran's read of record r has taken its items.
+  // The read itself fails when it still has to read the marker of a
+  // segment that continues the record; else the next read finds the end.
+  void end_after_read(int r, EndPlace place, bool continued) {
+    if (continued) fail(r, 217);
+    else if (r < kInputRecords) fail(r + 1, 217);
+    end(r, place);
+  }
+
   void end(int r, EndPlace place) {
     if (out.end_place != EndPlace::none) return;
     out.end_place = place;
@@ -124,12 +133,12 @@ struct Walker {
     // read; only a continuation marker it cannot read is.
     if (!pass(f.length - take)) {
       if (failed_input()) short_read(r, EndPlace::rest);
-      else end(r, EndPlace::rest);
+      else end_after_read(r, EndPlace::rest, continued);
       return false;
     }
     if (!trailing(f)) {
       if (failed_input()) short_read(r, EndPlace::trailing_marker);
-      else end(r, EndPlace::trailing_marker);
+      else end_after_read(r, EndPlace::trailing_marker, continued);
       return false;
     }
     while (continued) {
@@ -142,7 +151,7 @@ struct Walker {
       ++f.segments;
       if (!pass((lead & kLengthMask) + kMarker)) {
         if (failed_input()) short_read(r, EndPlace::continuation);
-        else end(r, EndPlace::continuation);
+        else end_after_read(r, EndPlace::continuation, continued);
         return false;
       }
     }

@@ -115,3 +115,10 @@ std::string kelvoran_binary() {
   return "kelvoran";
 #endif
 }
+
+std::string check_binary() {
+  if (const char* p = std::getenv("KELVORAN_CHECK_BIN"); p && *p) return p;
+  return KELVORAN_CHECK_BIN;
+}
+
+std::string sample_binary() { return KELVORAN_SAMPLE_BIN; }

@@ -39,5 +39,8 @@ void child_note(const std::string& text);
 void child_notef(const char* format, ...)
     __attribute__((format(printf, 1, 2)));
 
-// Path of the kelvoran binary under test.
+// Paths of the programs under test: kelvoran, kelvoran-check and
+// kelvoran-sample.
 std::string kelvoran_binary();
+std::string check_binary();
+std::string sample_binary();

@@ -11,6 +11,9 @@
 // output file of whole records, each equal to the conversion of the level
 // the model says was read for it.
 //
+// kelvoran-check's prediction of each run (status, error number, line
+// number, whole output records) must equal what the run did.
+//
 // KELVORAN_CAMPAIGN_RANDOM sets the number of random-byte cases (default
 // 60) and KELVORAN_CAMPAIGN_SEED their seed, for longer campaigns.
 #include <gtest/gtest.h>
@@ -28,6 +31,7 @@
 #include "child.h"
 #include "converter_oracle.h"
 #include "files.h"
+#include "run_summary.h"
 #include "seq_model.h"
 
 namespace {
@@ -297,6 +301,11 @@ TEST_P(MutatedInputs, RunsMatchTheModel) {
     EXPECT_EQ(got.size() % oracle::kRecordBytes, 0u) << m.what << ": not whole records";
     EXPECT_EQ(got.size(), want.output.size()) << m.what;
     EXPECT_TRUE(got == want.output) << m.what << ": output records differ from the model";
+
+    const ChildResult check =
+        run_program({check_binary(), "--json", "in.dat"}, {.dir = dir.path()});
+    EXPECT_EQ(predicted_summary(check.out), run_summary(r, static_cast<long long>(got.size())))
+        << m.what << ": kelvoran-check predicted otherwise";
 
     // Put the file back for the next case.
     if (m.cut >= 0) {
