@@ -50,7 +50,9 @@ bench:
 	./$(BENCH_BUILD)/tools/kelvoran-sample $(BENCH_BUILD)/sample.dat
 	./$(BENCH_BUILD)/bench/compare $(BENCH_BUILD)/sample.dat $(BENCH_BUILD) $(ROUNDS) \
 	  $(BENCH_BUILD)/bench.txt kelvoran=$(BENCH_BUILD)/kelvoran \
-	  floor=$(BENCH_BUILD)/bench/floor peer=$(BENCH_BUILD)/bench/peer
+	  floor=$(BENCH_BUILD)/bench/floor peer=$(BENCH_BUILD)/bench/peer \
+	  check:reads=$(BENCH_BUILD)/check/kelvoran-check \
+	  verify:verifies=$(BENCH_BUILD)/check/kelvoran-check
 	for b in $(BENCH_BUILD)/bench/bench_*; do $$b --benchmark_min_time=0.2; done
 
 # Reliability checks: host-failure injection, hostile paths, concurrent

@@ -5,7 +5,10 @@
 // time ratios, peak memory and minor page faults.
 //
 // Usage: compare INPUT WORKDIR ROUNDS RESULT NAME=PROGRAM...
-// The first program is the one the ratios are taken for.
+// The first program is the one the ratios are taken for; it must write an
+// output file. NAME:reads=PROGRAM runs a program that only reads the
+// input (PROGRAM INPUT), NAME:verifies=PROGRAM one that reads the input
+// and the first program's output (PROGRAM INPUT OUTPUT); each must exit 0.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -26,6 +29,7 @@
 namespace {
 
 struct Program {
+  enum Mode { writes, reads, verifies } mode;
   std::string name, path;
   std::vector<double> ms;
   std::vector<long> maxrss_kb, minflt;
@@ -37,13 +41,13 @@ struct Run {
   long maxrss_kb, minflt;
 };
 
-Run run(const std::string& path, const std::string& in, const std::string& out) {
+Run run(const std::string& path, const std::string& in, const char* out) {
   const auto start = std::chrono::steady_clock::now();
   const pid_t pid = fork();
   if (pid == 0) {
     const int null = open("/dev/null", O_WRONLY);
     dup2(null, 1);
-    execl(path.c_str(), path.c_str(), in.c_str(), out.c_str(), static_cast<char*>(nullptr));
+    execl(path.c_str(), path.c_str(), in.c_str(), out, static_cast<char*>(nullptr));
     _exit(127);
   }
   int status = 0;
@@ -79,20 +83,38 @@ int main(int argc, char** argv) {
   for (int i = 5; i < argc; ++i) {
     const std::string a = argv[i];
     const auto eq = a.find('=');
-    programs.push_back({a.substr(0, eq), a.substr(eq + 1), {}, {}, {}});
+    std::string name = a.substr(0, eq);
+    auto mode = Program::writes;
+    if (const auto colon = name.find(':'); colon != std::string::npos) {
+      mode = name.substr(colon + 1) == "verifies" ? Program::verifies : Program::reads;
+      name.resize(colon);
+    }
+    programs.push_back({mode, name, a.substr(eq + 1), {}, {}, {}});
   }
+  if (programs[0].mode != Program::writes) {
+    std::fprintf(stderr, "the first program must write an output\n");
+    return 2;
+  }
+  // The first program's output, kept for the programs that verify it.
+  const std::string kept = dir + "/reference.dat";
+  auto run_program = [&](const Program& p, const std::string& out) {
+    if (p.mode == Program::reads) return run(p.path, input, nullptr);
+    return run(p.path, input, p.mode == Program::verifies ? kept.c_str() : out.c_str());
+  };
 
   // Same output file from every program, else the timing means nothing.
   std::string reference;
   for (auto& p : programs) {
     const std::string out = dir + "/check-" + p.name + ".dat";
     unlink(out.c_str());
-    const Run r = run(p.path, input, out);
+    const Run r = run_program(p, out);
     if (!WIFEXITED(r.status) || WEXITSTATUS(r.status) != 0) {
       std::fprintf(stderr, "%s failed on the input\n", p.name.c_str());
       return 1;
     }
-    const std::string bytes = slurp(out);
+    if (p.mode != Program::writes) continue;
+    if (reference.empty()) rename(out.c_str(), kept.c_str());
+    const std::string bytes = slurp(reference.empty() ? kept : out);
     unlink(out.c_str());
     if (reference.empty()) reference = bytes;
     if (bytes != reference) {
@@ -120,7 +142,7 @@ int main(int argc, char** argv) {
     for (const std::size_t i : order) {
       auto& p = programs[i];
       unlink(out.c_str());
-      const Run r = run(p.path, input, out);
+      const Run r = run_program(p, out);
       if (!WIFEXITED(r.status) || WEXITSTATUS(r.status) != 0) {
         std::fprintf(stderr, "%s failed in round %d\n", p.name.c_str(), round);
         return 1;
@@ -131,10 +153,11 @@ int main(int argc, char** argv) {
     }
   }
   unlink(out.c_str());
+  unlink(kept.c_str());
 
   std::ostringstream t;
   char line[256];
-  std::snprintf(line, sizeof line, "%d rounds, output %zu bytes, identical for all programs\n\n",
+  std::snprintf(line, sizeof line, "%d rounds, output %zu bytes, identical for all programs that write one\n\n",
                 rounds, output_size);
   t << line;
   t << "| program | median ms | median ratio " << programs[0].name

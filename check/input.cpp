@@ -116,8 +116,9 @@ bool Input::skip(std::int64_t n) {
     if (!refill()) {
       // The end of the input is not a failure here, as a seek past the end
       // of a file is not: the next read finds it.
+      if (error_ != 0 || exhausted_) return false;
       pos_ += n;
-      return error_ == 0 && !exhausted_;
+      return true;
     }
     const auto take = std::min<std::int64_t>(n, end_ - begin_);
     begin_ += take;

@@ -39,16 +39,21 @@ struct Walker {
     if (in.error() != 0) {
       out.read_error = in.error();
       fail(r, in.error());
-    } else if (in.exhausted()) {
+      end(r, place);
+      return;
+    }
+    if (in.exhausted()) {
+      // Not an end of the input: the check read all it reads.
       out.stopped = true;
+      out.end_offset = in.position();
       if (!settled) {
         settled = true;
         out.kelvoran = {};
         out.kelvoran.known = false;
       }
-    } else {
-      fail(r, 217);
+      return;
     }
+    fail(r, 217);
     end(r, place);
   }
 
