@@ -62,25 +62,31 @@ RELIABILITY_TESTS = FaultInjection|HostilePaths|ConcurrentRuns|MutatedInputs|Mem
 reliability: all
 	ctest --test-dir $(BUILD) -j$(JOBS) --output-on-failure -R '$(RELIABILITY_TESTS)'
 
-# The fuzz target of the sequential reader: clang, libFuzzer, sanitizers.
+# The fuzz targets of the sequential reader and of kelvoran-check's reader:
+# clang, libFuzzer, sanitizers.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SMOKE_SECONDS ?= 120
+CHECK_FUZZ_SMOKE_SECONDS ?= 60
 FUZZ_SECONDS ?= 1800
 CAMPAIGN_RANDOM ?= 2000
 fuzz-build:
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVORAN_SANITIZE=ON -DKELVORAN_FUZZ=ON $(CMAKE_FLAGS)
-	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzz_unf_read
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzz_unf_read fuzz_check_walk
 
 # A bounded fuzz session, as CI runs it.
 fuzz-smoke: fuzz-build
 	tests/fuzz/run_fuzz.sh $(FUZZ_BUILD)/tests/fuzz_unf_read $(FUZZ_SMOKE_SECONDS) $(FUZZ_BUILD)/fuzz-work
+	tests/fuzz/run_fuzz.sh $(FUZZ_BUILD)/tests/fuzz_check_walk $(CHECK_FUZZ_SMOKE_SECONDS) \
+	  $(FUZZ_BUILD)/fuzz-check-work tests/fuzz/check_corpus
 
 # The longer campaign: FUZZ_SECONDS of fuzzing, then the whole-program
 # mutation campaign with CAMPAIGN_RANDOM random-byte cases from a new seed
 # (a failure names its seed; KELVORAN_CAMPAIGN_SEED repeats it).
 fuzz: fuzz-build all
 	tests/fuzz/run_fuzz.sh $(FUZZ_BUILD)/tests/fuzz_unf_read $(FUZZ_SECONDS) $(FUZZ_BUILD)/fuzz-work
+	tests/fuzz/run_fuzz.sh $(FUZZ_BUILD)/tests/fuzz_check_walk $(FUZZ_SECONDS) \
+	  $(FUZZ_BUILD)/fuzz-check-work tests/fuzz/check_corpus
 	KELVORAN_CAMPAIGN_RANDOM=$(CAMPAIGN_RANDOM) KELVORAN_CAMPAIGN_SEED=$${KELVORAN_CAMPAIGN_SEED:-$$(date +%s)} \
 	  ctest --test-dir $(BUILD) -j$(JOBS) --output-on-failure -R MutatedInputs
 

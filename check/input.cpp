@@ -15,8 +15,10 @@ Input::Input(int fd, bool regular, std::int64_t size, std::int64_t budget)
   prefix_ = static_cast<unsigned char*>(std::malloc(kPrefixSize));
 }
 
-Input::Input(const unsigned char* data, std::size_t size)
-    : memory_(data), regular_(true), size_(static_cast<std::int64_t>(size)) {
+Input::Input(const unsigned char* data, std::size_t size, bool positionable,
+             std::int64_t budget)
+    : memory_(data), regular_(positionable), size_(static_cast<std::int64_t>(size)),
+      budget_(budget) {
   buffer_ = static_cast<unsigned char*>(std::malloc(kBufferSize));
   prefix_ = static_cast<unsigned char*>(std::malloc(kPrefixSize));
 }
@@ -29,14 +31,6 @@ Input::~Input() {
 // Bytes from the descriptor at consumed_: a regular file is read at that
 // offset, so nothing ever depends on where its descriptor points.
 std::int64_t Input::raw_read(unsigned char* dst, std::int64_t n) {
-  if (memory_ != nullptr) {
-    const std::int64_t left = std::max<std::int64_t>(0, size_ - consumed_);
-    const std::int64_t got = std::min(n, left);
-    if (got > 0) std::memcpy(dst, memory_ + consumed_, static_cast<std::size_t>(got));
-    consumed_ += got;
-    if (got < n) eof_ = true;
-    return got;
-  }
   if (!regular_) {
     const std::int64_t room = budget_ - consumed_;
     if (room <= 0) {
@@ -44,6 +38,15 @@ std::int64_t Input::raw_read(unsigned char* dst, std::int64_t n) {
       return 0;
     }
     n = std::min(n, room);
+  }
+  if (memory_ != nullptr) {
+    const std::int64_t left = std::max<std::int64_t>(0, size_ - consumed_);
+    const std::int64_t got = std::min(n, left);
+    if (got > 0) std::memcpy(dst, memory_ + consumed_, static_cast<std::size_t>(got));
+    if (!regular_) keep(dst, got);
+    consumed_ += got;
+    if (got == 0) eof_ = true;
+    return got;
   }
   for (;;) {
     const ssize_t got = regular_ ? pread(fd_, dst, static_cast<std::size_t>(n), consumed_)
@@ -133,6 +136,7 @@ std::size_t Input::prefix(const unsigned char*& bytes) {
   if (prefix_ == nullptr) return 0;
   if (!regular_) return prefix_len_;
   if (memory_ != nullptr) {
+    // Read afresh from the start, as from a regular file.
     bytes = memory_;
     return static_cast<std::size_t>(std::min<std::int64_t>(size_, kPrefixSize));
   }

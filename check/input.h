@@ -19,8 +19,10 @@ class Input {
   // can be positioned and its size is known; `budget` bounds the bytes an
   // input that cannot be positioned is read for.
   Input(int fd, bool regular, std::int64_t size, std::int64_t budget);
-  // Reads the bytes of `data`, as a regular file of that size.
-  Input(const unsigned char* data, std::size_t size);
+  // Reads the bytes of `data`: as a regular file of that size, or, when
+  // not `positionable`, as a pipe delivering them.
+  Input(const unsigned char* data, std::size_t size, bool positionable = true,
+        std::int64_t budget = 0);
   ~Input();
   Input(const Input&) = delete;
   Input& operator=(const Input&) = delete;

@@ -69,3 +69,20 @@ if(KELVORAN_FUZZ)
   target_link_options(fuzz_unf_read PRIVATE -fsanitize=fuzzer)
   target_link_libraries(fuzz_unf_read PRIVATE qbfio)
 endif()
+
+# The fuzz target of kelvoran-check's reader, replayed over its own seeds
+# by every build, and under libFuzzer in the fuzz build.
+set(CHECK_FUZZ_DIR ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/check_corpus)
+add_executable(fuzz_check_walk_replay fuzz/fuzz_check_walk.cpp fuzz/replay_main.cpp)
+target_include_directories(fuzz_check_walk_replay PRIVATE ${RELIABILITY_DIR})
+target_link_libraries(fuzz_check_walk_replay PRIVATE check_model sample_data)
+add_test(NAME fuzz_check_corpus_replay
+  COMMAND fuzz_check_walk_replay ${CHECK_FUZZ_DIR})
+if(KELVORAN_FUZZ)
+  target_compile_options(check_model PRIVATE -fsanitize=fuzzer-no-link)
+  add_executable(fuzz_check_walk fuzz/fuzz_check_walk.cpp)
+  target_include_directories(fuzz_check_walk PRIVATE ${RELIABILITY_DIR})
+  target_compile_options(fuzz_check_walk PRIVATE -fsanitize=fuzzer)
+  target_link_options(fuzz_check_walk PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(fuzz_check_walk PRIVATE check_model sample_data)
+endif()

@@ -1,20 +1,22 @@
 #!/usr/bin/env bash
-# Runs the sequential-reader fuzz target for a bounded time, starting from
+# Runs a fuzz target for a bounded time, starting from
 # the committed corpus (copied, so the tree is left as it is), and prints
 # the executions and coverage reached. An input that breaks an invariant is
 # kept under the work directory; add it to tests/fuzz/crashes/ with the fix
 # so that every build replays it.
-#   run_fuzz.sh FUZZER SECONDS WORKDIR
+#   run_fuzz.sh FUZZER SECONDS WORKDIR [SEEDS]
+# SEEDS is the seed folder; the sequential reader's corpus by default.
 set -euo pipefail
 fuzzer=$1
 seconds=$2
 work=$3
 here="$(cd "$(dirname "$0")" && pwd)"
+seeds=${4:-$here/corpus}
 
 rm -rf "$work"
 mkdir -p "$work/corpus" "$work/artifacts"
-cp "$here"/corpus/* "$work/corpus/"
-[ -d "$here/crashes" ] && cp "$here"/crashes/* "$work/corpus/"
+cp "$seeds"/* "$work/corpus/"
+[ -z "${4:-}" ] && [ -d "$here/crashes" ] && cp "$here"/crashes/* "$work/corpus/"
 
 # Over a long session the sanitizer's quarantine and allocator caches let
 # the resident size creep up; leaks are still caught input by input.
