@@ -346,17 +346,21 @@ std::int32_t fio_open_cvt(std::int32_t* previous, const char* text,
   Fcb* f = __fio_last_opened;
   if (f == nullptr || f->form != FIO_UNFORMATTED)
     return __fio_error(FIO_ECOMPAT);
-  // A later CONVERT= replaces an earlier one: a unit never carries both.
-  if (__fio_eq_str(text, len, "BIG_ENDIAN")) {
-    f->convert_big_endian = 1;
-    f->convert_native = 0;
-  } else if (__fio_eq_str(text, len, "LITTLE_ENDIAN") ||
-             __fio_eq_str(text, len, "NATIVE")) {
-    f->convert_native = 1;
-    f->convert_big_endian = 0;
-  } else {
+  // A later CONVERT= replaces an earlier one: a unit never carries two.
+  // LITTLE_ENDIAN and NATIVE are the same order only on a little-endian
+  // host, so each keeps its own flag.
+  std::uint8_t big = 0, little = 0, native = 0;
+  if (__fio_eq_str(text, len, "BIG_ENDIAN"))
+    big = 1;
+  else if (__fio_eq_str(text, len, "LITTLE_ENDIAN"))
+    little = 1;
+  else if (__fio_eq_str(text, len, "NATIVE"))
+    native = 1;
+  else
     return __fio_error(FIO_ESPEC);
-  }
+  f->convert_big_endian = big;
+  f->convert_little_endian = little;
+  f->convert_native = native;
   return 0;
 }
 
