@@ -46,11 +46,11 @@ struct Conversion {
 };
 Conversion cv = {conv_buf, 96, 0, {0, 0, 0, 0, nullptr, fpbuf, fpbuf, 64}};
 
-// Heap exhaustion while growing a buffer cannot be reported through the
-// error reporter (there may be no statement in progress); it ends the run.
+// Heap exhaustion while growing a buffer ends the run with the numbered
+// report of the statement in progress: a text cannot be handed back
+// half-made, so even a statement with error control does not go on.
 [[noreturn]] void out_of_memory() {
-  std::fputs("QBFIO: out of memory while converting an item to text\n",
-             stderr);
+  __fio_error(FIO_ENOMEM);
   ftn_exit(1);
 }
 

@@ -170,11 +170,13 @@ ErrorCode read_marker(bool swap, std::uint32_t& marker) {
 // A pipe cannot seek, so its bytes are read and dropped instead. Running
 // into the end of the input is not a failure here, just as a seek past the
 // end of a file is not: the next read reports it.
+// A READ stages nothing, so the staging buffer takes the dropped bytes and
+// no reading frame carries a buffer of its own.
 ErrorCode discard(std::int64_t n) {
-  unsigned char sink[kStageSize];
+  unsigned char* const sink = st.unf_rec.stage_buf;
   while (n > 0) {
     const auto chunk =
-        static_cast<std::size_t>(std::min<std::int64_t>(n, sizeof sink));
+        static_cast<std::size_t>(std::min<std::int64_t>(n, kStageSize));
     const std::size_t got = host::fread(sink, 1, chunk, st.fcb->stream);
     n -= static_cast<std::int64_t>(got);
     if (got < chunk)

@@ -351,7 +351,7 @@ TEST(ConversionBuffer, WideFieldsGrowIt) {
   EXPECT_EQ(r.notes, "300|    -000|0000000042");
 }
 
-TEST(ConversionBuffer, ExhaustionEndsTheRunWithAMessage) {
+TEST(ConversionBuffer, ExhaustionEndsTheRunWithTheNumberedReport) {
   const ChildResult r = run_child([] {
     __fio_fmt_i(1, INT32_MAX, 1, 0);
     child_note("returned");
@@ -359,7 +359,9 @@ TEST(ConversionBuffer, ExhaustionEndsTheRunWithAMessage) {
   EXPECT_TRUE(r.exited);
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(r.notes, "");
-  EXPECT_NE(r.err.find("out of memory"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.rfind("QBFIO-F-210/", 0), 0u) << r.err;
+  EXPECT_NE(r.err.find("/dynamic memory allocation failed.\n"), std::string::npos)
+      << r.err;
 }
 
 // ---- integer editing ----
