@@ -115,3 +115,12 @@ std::string kelvoran_binary() {
   return "kelvoran";
 #endif
 }
+
+const char* target_programs_unavailable() {
+#ifdef KELVORAN_TESTS_EMULATED
+  return "built for another processor and run under an emulator, which "
+         "cannot start a second program of the target";
+#else
+  return nullptr;
+#endif
+}
