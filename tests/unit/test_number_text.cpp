@@ -192,8 +192,9 @@ TEST(RealText, WidthsOfEveryForm) {
 // ---- every other row of the conversion table ----
 
 TEST(ItemKindText, Hexadecimal) {
-  const unsigned char w[4] = {0x01, 0x02, 0x03, 0xAB};
-  EXPECT_EQ(convert(w, TY_WORD), "AB030201");
+  // Digits of the value, most significant first, on every host.
+  const std::uint32_t w = 0xAB030201;
+  EXPECT_EQ(convert(&w, TY_WORD), "AB030201");
   const std::uint32_t one = 1;
   EXPECT_EQ(convert(&one, TY_WORD), "00000001");
   const std::uint64_t d = 0x0123456789ABCDEFull;
