@@ -171,7 +171,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                         : convert == 2 || host_family ? host_big
                                                       : true;
   const bool swap = file_big != host_big;
-  model::SequentialFile reference(file, swap);
+  model::SequentialFile reference(file, file_big);
   auto* init = host_family ? fio_unf_init : fio_usw_init;
   auto* item_read = host_family ? fio_unf_read : fio_usw_read;
   auto* end = host_family ? fio_unf_end : fio_usw_end;
