@@ -74,28 +74,37 @@ void* map_anonymous(std::size_t size) {
   return p == MAP_FAILED ? nullptr : p;
 }
 
-// The level storage, or null when the memory cannot be had. A mapping one
-// large page longer than the block always holds a 2 MiB boundary with the
-// block's size after it; what lies outside is unmapped again. Where the
-// address space has no room for the spare, the block is mapped at its own
-// size on small pages.
+// `size` bytes (a multiple of the page size) starting on a 2 MiB boundary,
+// or null. A mapping one large page longer always holds such a start; what
+// lies outside the block is unmapped again.
+void* map_aligned(std::size_t size) {
+  void* p = map_anonymous(size + kLargePage);
+  if (p == nullptr) return nullptr;
+  const auto start = reinterpret_cast<std::uintptr_t>(p);
+  const std::uintptr_t aligned = round_up(start, kLargePage);
+  if (aligned > start) munmap(p, aligned - start);
+  munmap(reinterpret_cast<void*>(aligned + size),
+         start + size + kLargePage - (aligned + size));
+  return reinterpret_cast<void*>(aligned);
+}
+
+// The level storage, or null when the memory cannot be had. It is given
+// whole large pages, so that the kernel can back all of it with them. Where
+// the address space has no room for those and the spare, the block is
+// mapped at its own size on small pages.
 LevelStorage* map_level_storage() {
   const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-  const std::size_t size = round_up(sizeof(LevelStorage), page);
-  if (void* p = map_anonymous(size + kLargePage)) {
-    const auto start = reinterpret_cast<std::uintptr_t>(p);
-    const std::uintptr_t aligned = round_up(start, kLargePage);
-    if (aligned > start) munmap(p, aligned - start);
-    munmap(reinterpret_cast<void*>(aligned + size),
-           start + size + kLargePage - (aligned + size));
+  const std::size_t large = round_up(sizeof(LevelStorage), kLargePage);
+  if (void* p = map_aligned(large)) {
 #ifdef MADV_HUGEPAGE
     // Asked before the block is first touched; where the kernel declines,
     // small pages serve as before.
-    madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+    madvise(p, large, MADV_HUGEPAGE);
 #endif
-    return reinterpret_cast<LevelStorage*>(aligned);
+    return static_cast<LevelStorage*>(p);
   }
-  return static_cast<LevelStorage*>(map_anonymous(size));
+  return static_cast<LevelStorage*>(
+      map_anonymous(round_up(sizeof(LevelStorage), page)));
 }
 
 // The extremes of every level, printed after the field's last level.
