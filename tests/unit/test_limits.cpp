@@ -5,14 +5,22 @@
 // converter's image, stopping at main) shows by dying at the same limit.
 // A run is never ended by a signal from the converter's own code.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "child.h"
 #include "files.h"
+#include "fio.h"
+#include "fio_open_with.h"
+#include "qbc.h"
 #include "sample_data.h"
+
+extern "C" void MAIN_(void);
 
 namespace {
 
@@ -138,6 +146,69 @@ TEST_F(LimitSweep, Stack) {
 #endif
   ASSERT_EQ(reference_->result.exit_code, 0) << reference_->result.err;
   sweep({'s', {4, 16, 20, 24, 32, 64, 256, 8192}, 3}, 64);
+}
+
+// ---- allocation failures inside one process ----
+
+// Limits this process's address space to what it uses now and `spare`
+// bytes more, so that a larger allocation fails.
+void leave_address_space(long spare) {
+  long pages = 0;
+  if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
+    std::fclose(f);
+  }
+  const rlim_t limit = static_cast<rlim_t>(pages * sysconf(_SC_PAGESIZE) + spare);
+  const rlimit r = {limit, limit};
+  setrlimit(RLIMIT_AS, &r);
+}
+
+struct OutOfMemoryCase {
+  const char* what;
+  void (*body)(const TempDir& dir);  // runs in the child
+  const char* report;                // what the child's standard error holds
+};
+
+TEST(OutOfMemory, ReportedAsError210WithStatus1) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizers' run-time cannot work under a limit of address space";
+#endif
+  if (target_programs_unavailable() != nullptr)
+    GTEST_SKIP() << "under the emulator a limit of address space limits the emulator";
+  const OutOfMemoryCase cases[] = {
+      {"the option text, at the first statement",
+       [](const TempDir&) {
+         setenv("FORTRANOPT", std::string(64 << 20, 'x').c_str(), 1);
+         leave_address_space(16 << 20);
+         fio_src_info(12, "t.f", 3);
+         fio_open_with(10, {.file = "u", .form = "unformatted"});
+       },
+       "QBFIO-F-210/OPEN/unit=10/dynamic memory allocation failed.\n"
+       " In source file t.f, at line number 12\n"},
+      {"the level storage, at the first level read",
+       [](const TempDir& dir) {
+         const auto records = sample::file_records();
+         write_file(dir.file("in.dat"), records[0] + records[1]);
+         static char prog[] = "kelvoran", in[] = "in.dat", out[] = "out.dat";
+         static char* argv[] = {prog, in, out, nullptr};
+         __qbio_set_argc(3);
+         __qbio_set_argv(argv);
+         leave_address_space(1 << 20);
+         MAIN_();
+       },
+       "QBFIO-F-210/unformatted read/unit=100/dynamic memory allocation "
+       "failed.\n File name = in.dat    unformatted, sequential access"
+       "   record = 2\n In source file kelvoran, at line number 82\n"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    const ChildResult r =
+        run_child([&] { c.body(dir); },
+                  {.dir = dir.path(), .unset_env = {"FORTRANOPT", "LANG"}});
+    EXPECT_TRUE(r.exited) << c.what << ": signal " << r.signal;
+    EXPECT_EQ(r.exit_code, 1) << c.what;
+    EXPECT_EQ(r.err, c.report) << c.what;
+  }
 }
 
 }  // namespace
