@@ -169,9 +169,9 @@ ErrorCode read_marker(bool swap, std::uint32_t& marker) {
 
 // A pipe cannot seek, so its bytes are read and dropped instead. Running
 // into the end of the input is not a failure here, just as a seek past the
-// end of a file is not: the next read reports it.
-// A READ stages nothing, so the staging buffer takes the dropped bytes and
-// no reading frame carries a buffer of its own.
+// end of a file is not: the next read reports it. A READ stages nothing, so
+// the staging buffer takes the dropped bytes and no reading frame carries a
+// buffer of its own.
 ErrorCode discard(std::int64_t n) {
   unsigned char* const sink = st.unf_rec.stage_buf;
   while (n > 0) {
