@@ -35,7 +35,7 @@ constexpr std::int32_t kRead = 1;
 constexpr std::int32_t kWrite = 0;
 constexpr std::int32_t kNoRecord = 0;
 
-// ---- static storage: everything the run needs, allocated once ----
+// ---- storage: everything the run needs, set up once ----
 char infile[kNameLen];
 char outfile[kNameLen];
 
