@@ -5,7 +5,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 CMAKE_FLAGS ?=
 
-.PHONY: all demo test test-sanitize test-builds bench clean reliability fuzz-build fuzz-smoke fuzz
+.PHONY: all demo test test-sanitize test-builds test-cross bench clean reliability fuzz-build fuzz-smoke fuzz
 DEBUG_BUILD ?= build-debug
 BENCH_BUILD ?= build-bench
 ROUNDS ?= 31
@@ -38,6 +38,14 @@ test-builds: all
 	cmake -S . -B $(DEBUG_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKELVORAN_TESTS=OFF $(CMAKE_FLAGS)
 	cmake --build $(DEBUG_BUILD) -j$(JOBS) --target kelvoran
 	tests/compare_builds.sh $(BUILD)/kelvoran $(DEBUG_BUILD)/kelvoran $(BUILD)/tools/kelvoran-sample
+
+# Cross builds for a little-endian and a big-endian processor, run under
+# qemu-user: their tests, the demo against the published sums, and the same
+# bytes and statuses as this machine's build on every kind of ending.
+# Needs g++-aarch64-linux-gnu, g++-s390x-linux-gnu and qemu-user.
+CROSS_TARGETS ?= aarch64-linux-gnu s390x-linux-gnu
+test-cross: all
+	JOBS=$(JOBS) tests/cross_hosts.sh $(BUILD) $(CROSS_TARGETS)
 
 # Whole-program timing against the floor and the Fortran peer, then the
 # micro-benchmarks. The table is also written to $(BENCH_BUILD)/bench.txt.
@@ -91,4 +99,5 @@ fuzz: fuzz-build all
 	  ctest --test-dir $(BUILD) -j$(JOBS) --output-on-failure -R MutatedInputs
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(DEBUG_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(DEBUG_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) \
+	  $(addprefix build-,$(CROSS_TARGETS))

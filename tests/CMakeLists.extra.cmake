@@ -2,7 +2,14 @@
 # the unformatted layer to read and read the files it writes. They are
 # plain custom commands, so the project's own flags (sanitizers included)
 # never reach them. Without the compiler the interoperability tests skip.
-find_program(UNF_PEER_FC NAMES gfortran)
+# A cross build needs the peers built for its target too, by a Fortran
+# cross compiler of the same triple; without one those tests skip.
+if(CMAKE_CROSSCOMPILING)
+  find_program(UNF_PEER_FC NAMES ${CMAKE_LIBRARY_ARCHITECTURE}-gfortran
+               ${CMAKE_CXX_COMPILER_TARGET}-gfortran)
+else()
+  find_program(UNF_PEER_FC NAMES gfortran)
+endif()
 set(UNF_PEER_DIR ${CMAKE_CURRENT_BINARY_DIR}/fortran)
 if(UNF_PEER_FC)
   set(unf_peers)

@@ -86,3 +86,21 @@ if(KELVORAN_FUZZ)
   target_link_options(fuzz_check_walk PRIVATE -fsanitize=fuzzer)
   target_link_libraries(fuzz_check_walk PRIVATE check_model sample_data)
 endif()
+
+# The start probe of the limit sweep: the converter's image, stopping at
+# main. Linked the way the converter is, statically where it can be.
+add_executable(kelvoran_start_probe limits/start_probe.cpp)
+target_link_libraries(kelvoran_start_probe PRIVATE kelvoran_core)
+if(KELVORAN_CAN_LINK_STATIC AND NOT KELVORAN_SANITIZE)
+  target_link_options(kelvoran_start_probe PRIVATE -static)
+elseif(NOT KELVORAN_SANITIZE)
+  target_link_options(kelvoran_start_probe PRIVATE -static-libstdc++ -static-libgcc)
+endif()
+if(TARGET test_limits)
+  add_dependencies(test_limits kelvoran_start_probe)
+  target_compile_definitions(test_limits PRIVATE
+    START_PROBE="$<TARGET_FILE:kelvoran_start_probe>")
+  if(KELVORAN_SANITIZE)
+    target_compile_definitions(test_limits PRIVATE LIMITS_UNDER_SANITIZERS=1)
+  endif()
+endif()

@@ -29,8 +29,11 @@ struct Fcb {
   std::uint8_t trunc_pending;
   std::uint8_t binary;
   std::uint8_t pipe;
+  // CONVERT=: at most one is set. The file is big-endian, little-endian or
+  // in this host's order whichever family of calls reads or writes it.
   std::uint8_t convert_big_endian;
   std::uint8_t convert_native;
+  std::uint8_t convert_little_endian;
 };
 
 // Layer-wide state: the connected units and the failure flags of the

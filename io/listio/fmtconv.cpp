@@ -46,11 +46,11 @@ struct Conversion {
 };
 Conversion cv = {conv_buf, 96, 0, {0, 0, 0, 0, nullptr, fpbuf, fpbuf, 64}};
 
-// Heap exhaustion while growing a buffer cannot be reported through the
-// error reporter (there may be no statement in progress); it ends the run.
+// Heap exhaustion while growing a buffer ends the run with the numbered
+// report of the statement in progress: a text cannot be handed back
+// half-made, so even a statement with error control does not go on.
 [[noreturn]] void out_of_memory() {
-  std::fputs("QBFIO: out of memory while converting an item to text\n",
-             stderr);
+  __fio_error(FIO_ENOMEM);
   ftn_exit(1);
 }
 
@@ -286,15 +286,14 @@ const char* logical_text(bool value, std::int32_t* out_len) {
   return cv.conv_bufp;
 }
 
-// Hexadecimal digits of `size` bytes, the byte at the highest address first.
-const char* hex_text(const void* item, int size, std::int32_t* out_len) {
+// Hexadecimal digits of a 4- or 8-byte value, most significant digit first:
+// taken from the value, not from byte positions, so every host prints the
+// same digits for the same value.
+const char* hex_text(std::uint64_t value, int size, std::int32_t* out_len) {
   grow_conv_buf(2 * size);
-  const auto* b = static_cast<const unsigned char*>(item);
   char* buff_pos = cv.conv_bufp;
-  for (int i = size - 1; i >= 0; --i) {
-    *buff_pos++ = hextab[b[i] >> 4];
-    *buff_pos++ = hextab[b[i] & 0xF];
-  }
+  for (int shift = 8 * size - 4; shift >= 0; shift -= 4)
+    *buff_pos++ = hextab[(value >> shift) & 0xF];
   *buff_pos = '\0';
   *out_len = 2 * size;
   return cv.conv_bufp;
@@ -468,9 +467,9 @@ const char* __fio_default_convert(const void* item, std::int32_t type,
                                   std::int32_t length, std::int32_t* out_len) {
   switch (type) {
     case TY_WORD:
-      return hex_text(item, 4, out_len);
+      return hex_text(load<std::uint32_t>(item), 4, out_len);
     case TY_DWORD:
-      return hex_text(item, 8, out_len);
+      return hex_text(load<std::uint64_t>(item), 8, out_len);
     case TY_BINT:
       *out_len = 5;
       return __fio_fmt_i(load<std::int8_t>(item), 5, 1, 0);
@@ -530,9 +529,11 @@ const char* __fio_default_convert(const void* item, std::int32_t type,
       return logical_text(
           (load<std::int32_t>(item) & __fio_cnfg_.true_mask) != 0, out_len);
     case TY_LOG8:
-      // The low 4 bytes of the 8 (the first 4 on this little-endian host).
+      // The low 4 bytes of the value, wherever the host keeps them.
       return logical_text(
-          (load<std::int32_t>(item) & __fio_cnfg_.true_mask) != 0, out_len);
+          (static_cast<std::uint32_t>(load<std::uint64_t>(item)) &
+           static_cast<std::uint32_t>(__fio_cnfg_.true_mask)) != 0,
+          out_len);
     case TY_CHAR: {
       const std::int32_t n = length > 0 ? length : 0;
       grow_conv_buf(n);

@@ -2,6 +2,7 @@
 // that begin with one blank and hold at most 79 characters, an item never
 // being split across records.
 #include <climits>
+#include <cstring>
 
 #include "fio.h"
 #include "host.h"
@@ -94,8 +95,28 @@ std::int32_t fio_ldw(const void* item, std::int32_t type, std::int32_t count,
   return FIO_SUCCESS;
 }
 
+// The scalar comes as a 4-byte value whatever its type code. The item is
+// built from the value in the width of its code, so every host hands over
+// the same number: the first bytes of the argument would be its high bytes
+// on a big-endian host, and a code wider than 4 bytes would read past it.
+// Wider codes get the value widened as an 8-byte integer.
 std::int32_t fio_sc_ldw(std::int32_t value, std::int32_t type) {
-  return fio_ldw(&value, type, 1, 0, 0);
+  alignas(16) unsigned char item[16] = {};
+  const int size =
+      type >= 0 && type < FIO_TYPE_COUNT ? __fio_type_size[type] : 4;
+  if (size == 1) {
+    const auto v = static_cast<std::int8_t>(value);
+    std::memcpy(item, &v, sizeof v);
+  } else if (size == 2) {
+    const auto v = static_cast<std::int16_t>(value);
+    std::memcpy(item, &v, sizeof v);
+  } else if (size > 4) {
+    const std::int64_t v = value;
+    std::memcpy(item, &v, sizeof v);
+  } else {
+    std::memcpy(item, &value, sizeof value);
+  }
+  return fio_ldw(item, type, 1, 0, 0);
 }
 
 std::int32_t fio_sc_f_ldw(float value) {

@@ -1,9 +1,10 @@
 // Unformatted READ and WRITE statements. Sequential records are framed by a
 // 4-byte length marker before and after the data; direct-access records are
 // fixed slots of `reclen` bytes with no framing. Two families of entry points
-// share all of this: fio_usw_* keeps every value of the file big-endian and
-// reverses bytes on this little-endian host, fio_unf_* keeps host order.
-// CONVERT= on a unit makes either family behave as the other.
+// share all of this: fio_usw_* keeps every value of the file big-endian,
+// fio_unf_* keeps the host's order; bytes are reversed only where the
+// file's order is not the host's. CONVERT= on a unit names the file's order
+// (big-endian, little-endian or the host's) for both families.
 //
 // Lengths, positions and skip distances are 64-bit here: a marker can say
 // anything up to 0x7FFFFFFF, and a count times an element size can exceed
@@ -12,6 +13,7 @@
 #include <sys/types.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -34,6 +36,10 @@ constexpr std::uint32_t kLengthMask = 0x7FFFFFFFu;
 // count WRITE that reaches past it is refused rather than framed wrongly.
 constexpr std::int64_t kMaxSegment = 0x7FFFFFF7;
 constexpr std::int32_t kMarkerSize = 4;
+constexpr bool kHostIsBigEndian = std::endian::native == std::endian::big;
+static_assert(std::endian::native == std::endian::big ||
+                  std::endian::native == std::endian::little,
+              "a host of mixed byte order is not supported");
 
 // The two conventions of the results below. An ErrorCode is 0 or the number
 // of a failure that has not been reported yet: the caller reports it. A
@@ -94,10 +100,22 @@ unsigned char* whole_record_stage(std::int64_t n) {
   return record_buf.bytes;
 }
 
+// Byte order is a property of the file: the byte-swapped family reads and
+// writes big-endian files, the host-order family files in this host's
+// order, and CONVERT= on the unit names the file's order for both. Bytes
+// are reversed only where the file's order is not the host's, so on a
+// big-endian host the byte-swapped family moves them unchanged.
+bool file_is_big_endian(bool byte_swapped_family) {
+  const Fcb& f = *st.fcb;
+  if (f.convert_big_endian) return true;
+  if (f.convert_little_endian) return false;
+  if (f.convert_native) return kHostIsBigEndian;
+  return byte_swapped_family || kHostIsBigEndian;
+}
+
 // Whether this family call reverses bytes on the current unit.
 bool swapping(bool byte_swapped_family) {
-  return byte_swapped_family ? st.fcb->convert_native == 0
-                             : st.fcb->convert_big_endian != 0;
+  return file_is_big_endian(byte_swapped_family) != kHostIsBigEndian;
 }
 
 // The status that the later calls of a failed statement keep returning.
@@ -151,12 +169,14 @@ ErrorCode read_marker(bool swap, std::uint32_t& marker) {
 
 // A pipe cannot seek, so its bytes are read and dropped instead. Running
 // into the end of the input is not a failure here, just as a seek past the
-// end of a file is not: the next read reports it.
+// end of a file is not: the next read reports it. A READ stages nothing, so
+// the staging buffer takes the dropped bytes and no reading frame carries a
+// buffer of its own.
 ErrorCode discard(std::int64_t n) {
-  unsigned char sink[kStageSize];
+  unsigned char* const sink = st.unf_rec.stage_buf;
   while (n > 0) {
     const auto chunk =
-        static_cast<std::size_t>(std::min<std::int64_t>(n, sizeof sink));
+        static_cast<std::size_t>(std::min<std::int64_t>(n, kStageSize));
     const std::size_t got = host::fread(sink, 1, chunk, st.fcb->stream);
     n -= static_cast<std::int64_t>(got);
     if (got < chunk)

@@ -2,7 +2,6 @@
 // mask, and the FORTRANOPT options, read once when the layer starts.
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "fio.h"
 
@@ -12,29 +11,35 @@ FioCnfg __fio_cnfg_ = {"fort.%d", 1};
 
 namespace {
 bool options_read = false;
-bool options_present = false;
-std::string options_text;
+// A heap copy of the value, or null when FORTRANOPT is not set. A plain
+// copy: the value can be of any size, and running out of memory for it must
+// be reported, never thrown.
+char* options_text = nullptr;
 }  // namespace
 
 extern "C" {
 
 void __fio_read_options(void) {
   if (options_read) return;
-  options_read = true;
-  if (const char* v = std::getenv("FORTRANOPT")) {
-    options_present = true;
-    options_text = v;
+  const char* v = std::getenv("FORTRANOPT");
+  if (v != nullptr) {
+    options_text = strdup(v);
+    // Going on without the options would quietly change what the run
+    // writes ("vaxio"), so the statement that started the layer fails.
+    if (options_text == nullptr) {
+      __fio_error(FIO_ENOMEM);
+      return;
+    }
   }
+  options_read = true;
 }
 
-const char* __fio_options(void) {
-  return options_present ? options_text.c_str() : nullptr;
-}
+const char* __fio_options(void) { return options_text; }
 
 // Options are found by plain substring search: there is no separator syntax,
 // so "novaxio" also contains "vaxio".
 int __fio_option_set(const char* opt) {
-  return options_present && options_text.find(opt) != std::string::npos;
+  return options_text != nullptr && std::strstr(options_text, opt) != nullptr;
 }
 
 std::int32_t __fio_check_format(void) {

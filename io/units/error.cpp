@@ -169,13 +169,15 @@ void fio_src_info(std::int32_t line, const char* name, std::int32_t len) {
 }
 
 void __fio_errinit(std::int32_t unit, std::intptr_t iostat, const char* name) {
-  if (qbi_fio.units == nullptr) fio_init();
   stmt = {unit, iostat, name};
   qbi_fio.error_flag = 0;
   qbi_fio.eof_flag = 0;
   qbi_fio.open_name = nullptr;
   qbi_fio.open_name_len = 0;
   if (is_reference(iostat)) *iostat_variable() = 0;
+  // After the statement is known, so that a failure while the layer starts
+  // (no memory for the options) is reported as this statement's.
+  if (qbi_fio.units == nullptr) fio_init();
 }
 
 std::int32_t __fio_error(std::int32_t code) {

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <string_view>
 
 #include "fio.h"
@@ -112,6 +111,40 @@ void unbuffer(std::FILE* stream) {
   std::setvbuf(stream, nullptr, _IONBF, 0);
 }
 
+// A file name in heap storage of its own, freed unless it is handed over
+// to the unit record.
+struct HeapName {
+  char* text = nullptr;
+  HeapName() = default;
+  HeapName(const HeapName&) = delete;
+  HeapName& operator=(const HeapName&) = delete;
+  ~HeapName() { std::free(text); }
+  // Room for n characters with the terminator, the text empty; false when
+  // the memory cannot be had.
+  bool reserve(std::size_t n) {
+    char* p = static_cast<char*>(std::malloc(n));
+    if (p == nullptr) return false;
+    p[0] = '\0';
+    std::free(text);
+    text = p;
+    return true;
+  }
+  bool assign(std::string_view s) {
+    if (!reserve(s.size() + 1)) return false;
+    std::memcpy(text, s.data(), s.size());
+    text[s.size()] = '\0';
+    return true;
+  }
+  bool operator==(const char* other) const {
+    return std::strcmp(text, other) == 0;
+  }
+  char* release() {
+    char* p = text;
+    text = nullptr;
+    return p;
+  }
+};
+
 // Releases a record whose set-up failed after its stream was opened.
 std::int32_t abandon(Fcb* f, std::int32_t code) {
   std::fclose(f->stream);
@@ -156,7 +189,10 @@ std::int32_t __fio_open(std::int32_t unit, std::int32_t readonly,
                         std::int32_t file_len) {
   if (unit < 0) return __fio_error(FIO_EUNIT);
 
-  std::string name;
+  // The name lives in one heap copy that becomes the record's own; no name
+  // buffer sits in this frame, and running out of memory for it is
+  // reported like any other failure of the statement.
+  HeapName name;
   if (file != nullptr) {
     std::string_view text(file, file_len > 0 ? static_cast<std::size_t>(file_len) : 0);
     const auto last = text.find_last_not_of(' ');
@@ -166,7 +202,7 @@ std::int32_t __fio_open(std::int32_t unit, std::int32_t readonly,
     if (text.empty() || text.size() > kMaxName ||
         text.find('\0') != std::string_view::npos)
       return __fio_error(FIO_EFILENAM);
-    name.assign(text);
+    if (!name.assign(text)) return __fio_error(FIO_ENOMEM);
     for (Fcb* g = qbi_fio.units; g != nullptr; g = g->next)
       if (g->named && g->unit != unit && g->name != nullptr && name == g->name)
         return __fio_error(FIO_EOPENED);
@@ -193,16 +229,15 @@ std::int32_t __fio_open(std::int32_t unit, std::int32_t readonly,
     std::snprintf(var, sizeof var, "FOR%03d", unit);
     if (const char* v = std::getenv(var)) {
       if (std::strlen(v) > kMaxName) return __fio_error(FIO_EFILENAM);
-      name = v;
+      if (!name.assign(v)) return __fio_error(FIO_ENOMEM);
     } else if (status == FIO_SCRATCH) {
-      char buf[kMaxName + 1];
-      __fio_scratch_name(buf, sizeof buf);
-      if (buf[0] == '\0') return __fio_error(FIO_ENOMEM);
-      name = buf;
+      if (!name.reserve(kMaxName + 1)) return __fio_error(FIO_ENOMEM);
+      __fio_scratch_name(name.text, kMaxName + 1);
+      if (name.text[0] == '\0') return __fio_error(FIO_ENOMEM);
     } else {
       char buf[64];
       std::snprintf(buf, sizeof buf, __fio_cnfg_.default_name, unit);
-      name = buf;
+      if (!name.assign(buf)) return __fio_error(FIO_ENOMEM);
     }
   }
 
@@ -212,9 +247,9 @@ std::int32_t __fio_open(std::int32_t unit, std::int32_t readonly,
   if (reclen > INT_MAX) return __fio_error(FIO_ESPEC);
 
   std::int32_t result = 0;
-  std::FILE* stream = open_stream(name.c_str(), status, readonly, &result);
+  std::FILE* stream = open_stream(name.text, status, readonly, &result);
   if (stream == nullptr) return result;
-  if (status == FIO_SCRATCH) host::unlink(name.c_str());
+  if (status == FIO_SCRATCH) host::unlink(name.text);
 
   Fcb* f = __fio_alloc_fcb();
   if (f == nullptr) {
@@ -262,8 +297,7 @@ std::int32_t __fio_open(std::int32_t unit, std::int32_t readonly,
   }
 
   f->named = status != FIO_SCRATCH;
-  f->name = strdup(name.c_str());
-  if (f->name == nullptr) return abandon(f, FIO_ENOMEM);
+  f->name = name.release();
   __fio_last_opened = f;
   return 0;
 }
@@ -346,17 +380,21 @@ std::int32_t fio_open_cvt(std::int32_t* previous, const char* text,
   Fcb* f = __fio_last_opened;
   if (f == nullptr || f->form != FIO_UNFORMATTED)
     return __fio_error(FIO_ECOMPAT);
-  // A later CONVERT= replaces an earlier one: a unit never carries both.
-  if (__fio_eq_str(text, len, "BIG_ENDIAN")) {
-    f->convert_big_endian = 1;
-    f->convert_native = 0;
-  } else if (__fio_eq_str(text, len, "LITTLE_ENDIAN") ||
-             __fio_eq_str(text, len, "NATIVE")) {
-    f->convert_native = 1;
-    f->convert_big_endian = 0;
-  } else {
+  // A later CONVERT= replaces an earlier one: a unit never carries two.
+  // LITTLE_ENDIAN and NATIVE are the same order only on a little-endian
+  // host, so each keeps its own flag.
+  std::uint8_t big = 0, little = 0, native = 0;
+  if (__fio_eq_str(text, len, "BIG_ENDIAN"))
+    big = 1;
+  else if (__fio_eq_str(text, len, "LITTLE_ENDIAN"))
+    little = 1;
+  else if (__fio_eq_str(text, len, "NATIVE"))
+    native = 1;
+  else
     return __fio_error(FIO_ESPEC);
-  }
+  f->convert_big_endian = big;
+  f->convert_little_endian = little;
+  f->convert_native = native;
   return 0;
 }
 

@@ -16,7 +16,8 @@
 //
 // Input layout:
 //   byte 0: bit 0 family (0 byte-swapped, 1 host order); bits 1-2 CONVERT=
-//           (1 BIG_ENDIAN, 2 NATIVE, else none); bits 3-5 plans - 1
+//           (1 BIG_ENDIAN, 2 NATIVE, 3 LITTLE_ENDIAN, 0 none); bits 3-5
+//           plans - 1
 //   per plan: 1 byte, the number of items in its low 2 bits; then 4 bytes
 //           per item: type, count, stride and length selectors
 //   the rest: the file
@@ -24,6 +25,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -157,12 +159,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   REQUIRE_EQ(ios, 0, "OPEN iostat");
   if (convert == 1) r = fio_open_cvt(&r, "BIG_ENDIAN", 10);
   if (convert == 2) r = fio_open_cvt(&r, "NATIVE", 6);
+  if (convert == 3) r = fio_open_cvt(&r, "LITTLE_ENDIAN", 13);
   REQUIRE_EQ(r, 0, "CONVERT=");
 
-  // Which order the statements read in: the byte-swapped family unless the
-  // unit says native, the host-order family only when it says big-endian.
-  const bool swap = host_family ? convert == 1 : convert != 2;
-  model::SequentialFile reference(file, swap);
+  // The file's byte order: the one CONVERT= names (NATIVE: the host's), or
+  // else the family's (big-endian, or the host's). The statements reverse
+  // bytes where it is not the host's.
+  constexpr bool host_big = std::endian::native == std::endian::big;
+  const bool file_big = convert == 1   ? true
+                        : convert == 3 ? false
+                        : convert == 2 || host_family ? host_big
+                                                      : true;
+  const bool swap = file_big != host_big;
+  model::SequentialFile reference(file, file_big);
   auto* init = host_family ? fio_unf_init : fio_usw_init;
   auto* item_read = host_family ? fio_unf_read : fio_usw_read;
   auto* end = host_family ? fio_unf_end : fio_usw_end;

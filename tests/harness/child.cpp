@@ -122,3 +122,12 @@ std::string check_binary() {
 }
 
 std::string sample_binary() { return KELVORAN_SAMPLE_BIN; }
+
+const char* target_programs_unavailable() {
+#ifdef KELVORAN_TESTS_EMULATED
+  return "built for another processor and run under an emulator, which "
+         "cannot start a second program of the target";
+#else
+  return nullptr;
+#endif
+}

@@ -44,3 +44,14 @@ void child_notef(const char* format, ...)
 std::string kelvoran_binary();
 std::string check_binary();
 std::string sample_binary();
+
+// Null where a test can start the programs of its build (the converter, the
+// interposer's probe, a memcheck run); otherwise why it cannot: a test
+// built for another processor runs under an emulator, which starts this
+// test but not a second program of the target.
+const char* target_programs_unavailable();
+
+// The first statement of a test that starts programs of its build.
+#define SKIP_UNLESS_TARGET_PROGRAMS_RUN()                   \
+  if (const char* why = target_programs_unavailable()) \
+  GTEST_SKIP() << why

@@ -75,6 +75,14 @@ std::string le32(std::uint32_t v) {
   return s;
 }
 
+std::string host32(std::uint32_t v) {
+  return std::endian::native == std::endian::big ? be32(v) : le32(v);
+}
+
+std::string foreign32(std::uint32_t v) {
+  return std::endian::native == std::endian::big ? le32(v) : be32(v);
+}
+
 std::string be_i32(std::int32_t v) { return be32(static_cast<std::uint32_t>(v)); }
 
 std::string be_f32(float v) { return be32(std::bit_cast<std::uint32_t>(v)); }

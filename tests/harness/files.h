@@ -31,6 +31,10 @@ std::string be_i32(std::int32_t v);
 std::string be_f32(float v);
 std::string be_f64(double v);
 std::string le32(std::uint32_t v);
+// 4 bytes in this host's order, as the host-order family stores them, and
+// in the opposite order.
+std::string host32(std::uint32_t v);
+std::string foreign32(std::uint32_t v);
 
 // One sequential record: big-endian length marker, payload, marker.
 std::string be_record(std::string_view payload);

@@ -40,6 +40,7 @@ struct Case {
 };
 
 TEST(BatchRecipes, ConvertGoodFilesAndNameEveryFailure) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   const Case cases[] = {
       {"loop", {{"a.dat", &good()}, {"b.dat", &cut()}, {"c d.dat", &good()}}, true,
        {"a"}, {"b"}, {"c d"}},

@@ -28,6 +28,7 @@ ChildResult kelvoran(std::vector<std::string> args, ChildOptions o = {}) {
 std::string padded(const std::string& s) { return s + std::string(80 - s.size(), ' '); }
 
 TEST(Cli, WrongArgumentCountStops) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   const std::vector<std::vector<std::string>> counts = {{}, {"a"}, {"a", "b", "c"}};
   for (const auto& args : counts) {
     TempDir dir;
@@ -40,6 +41,7 @@ TEST(Cli, WrongArgumentCountStops) {
 }
 
 TEST(Cli, NoStopMessageSilencesTheStop) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   for (const char* value : {"", "1", "no"}) {
     auto r = run_program({kelvoran_binary(), "only-one"},
                          {.env = {{"NO_STOP_MESSAGE", value}}});
@@ -50,6 +52,7 @@ TEST(Cli, NoStopMessageSilencesTheStop) {
 }
 
 TEST(Cli, UsageReachesAPipe) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
   const pid_t pid = fork();
@@ -72,6 +75,7 @@ TEST(Cli, UsageReachesAPipe) {
 }
 
 TEST(Cli, StandardOutputThatCannotBeWrittenFailsTheRun) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   TempDir dir;
   const int full = open("/dev/full", O_WRONLY);
   ASSERT_GE(full, 0);
@@ -101,6 +105,7 @@ struct OpenCase {
 };
 
 TEST(Cli, OpenStatements) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   const OpenCase cases[] = {
       {"existing output file", [](const TempDir& d) { write_file(d.file("out.dat"), "keep"); },
        {"in.dat", "out.dat"}, 1,
@@ -141,6 +146,7 @@ TEST(Cli, OpenStatements) {
 }
 
 TEST(Cli, ExistingOutputFileIsLeftUntouched) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   TempDir dir;
   write_file(dir.file("in.dat"), "input");
   write_file(dir.file("out.dat"), "precious");
@@ -151,6 +157,7 @@ TEST(Cli, ExistingOutputFileIsLeftUntouched) {
 }
 
 TEST(Cli, ArgumentsWithBlanksAndLongNames) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   TempDir dir;
   const std::string long_name(100, 'x');
   auto r = kelvoran({"  in.dat  ", long_name}, {.dir = dir.path()});

@@ -27,6 +27,7 @@ struct Started {
 };
 
 TEST(ConcurrentRuns, SameResultsAndNoSharedState) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   for (const bool shared_input : {false, true}) {
     const std::string mode = shared_input ? "one shared input" : "separate inputs";
     TempDir work, logs;

@@ -55,6 +55,7 @@ std::vector<std::string> lines(const std::string& text) {
 
 
 TEST(Convert, CompleteRunOnSampleData) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   TempDir dir;
   const auto& records = sample_records();
   ASSERT_EQ(records.size(), 121u);
@@ -92,6 +93,7 @@ TEST(Convert, CompleteRunOnSampleData) {
 }
 
 TEST(Convert, HeaderText) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   TempDir dir;
   auto records = sample_records();
   std::string p;
@@ -227,6 +229,7 @@ TEST(Convert, ReportsLevelsInOrderAndNothingForAnEmptyRange) {
 }
 
 TEST(Convert, ValueConversionEdgeCases) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   TempDir dir;
   auto records = sample_records();
   const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -270,6 +273,7 @@ TEST(Convert, ValueConversionEdgeCases) {
 }
 
 TEST(Convert, WindLevelsLandInTheirRecords) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   TempDir dir;
   auto records = sample_records();
   std::vector<double> marker(kPoints, 111.0);
@@ -306,6 +310,7 @@ std::string with_record(std::size_t index, const std::string& replacement,
 }
 
 TEST(Convert, ShortAndMissingInput) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   const std::string eof = "QBFIO-F-217/unformatted read/unit=100/attempt to read past end of file.";
   const std::string short_record =
       "QBFIO-F-219/unformatted read/unit=100/attempt to read/write past end of record.";
@@ -342,6 +347,7 @@ TEST(Convert, ShortAndMissingInput) {
 }
 
 TEST(Convert, LongerRecordsAndTrailingDataAreAccepted) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   TempDir dir;
   auto records = sample_records();
   records[5] = sample::record(records[5].substr(4, 88752) + be_f64(42.0));  // 88760 bytes
@@ -353,6 +359,7 @@ TEST(Convert, LongerRecordsAndTrailingDataAreAccepted) {
 }
 
 TEST(Convert, MissingInputIsCreatedEmptyAndReported) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   TempDir dir;
   auto r = convert(dir);
   EXPECT_EQ(r.exit_code, 1);
@@ -365,6 +372,7 @@ TEST(Convert, MissingInputIsCreatedEmptyAndReported) {
 }
 
 TEST(Convert, ExistingOutputPrintsNothing) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   TempDir dir;
   write_file(dir.file("in.dat"), join(sample_records(), 121));
   write_file(dir.file("out.dat"), "keep me");
@@ -377,6 +385,7 @@ TEST(Convert, ExistingOutputPrintsNothing) {
 }
 
 TEST(Convert, VaxioPadsEachRecordWithZeros) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   TempDir dir;
   write_file(dir.file("in.dat"), join(sample_records(), 121));
   auto r = convert(dir, {.env = {{"FORTRANOPT", "vaxio"}}});
@@ -392,6 +401,7 @@ TEST(Convert, VaxioPadsEachRecordWithZeros) {
 }
 
 TEST(Convert, InputThroughAPipe) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   struct Row {
     std::size_t records;
     int exit_code;
@@ -431,6 +441,7 @@ TEST(Convert, InputThroughAPipe) {
 }
 
 TEST(Convert, WriteFailureKeepsEarlierRecords) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   TempDir dir;
   write_file(dir.file("in.dat"), join(sample_records(), 121));
   const rlim_t limit = 3 * kRecord + 100;
@@ -457,6 +468,7 @@ TEST(Convert, WriteFailureKeepsEarlierRecords) {
 }
 
 TEST(Convert, UnwritableStandardOutputFailsTheRun) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   TempDir dir;
   write_file(dir.file("in.dat"), join(sample_records(), 121));
   auto r = run_child(

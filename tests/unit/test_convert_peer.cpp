@@ -13,6 +13,7 @@
 namespace {
 
 TEST(ConvertPeer, FortranReadsTheOutputAsTheInputConverted) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   const std::string checker = std::string(UNF_PEER_DIR) + "/check_conversion";
   if (!file_exists(checker))
     GTEST_SKIP() << "the Fortran checker was not built (gfortran was not found "

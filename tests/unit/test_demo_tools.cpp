@@ -22,6 +22,7 @@ std::string readme_with_wrong_sum(const std::string& name) {
 }
 
 TEST(Demo, ChecksTheOutputAndReportAgainstThePublishedSums) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   struct Case {
     const char* what;
     std::string sums;
@@ -50,6 +51,7 @@ TEST(Demo, ChecksTheOutputAndReportAgainstThePublishedSums) {
 }
 
 TEST(PlotReport, WritesAPngOfACompleteReportOnly) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   if (run_program({"/bin/sh", "-c", "command -v gnuplot"}).exit_code != 0)
     GTEST_SKIP() << "gnuplot is not installed (Debian: apt-get install gnuplot-nox)";
   TempDir dir;

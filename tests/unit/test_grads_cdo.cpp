@@ -21,6 +21,7 @@ std::string on_path(const std::string& program) {
 }
 
 TEST(GradsCdo, DescriptorReadsTheOutput) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   const std::string cdo = on_path("cdo"), grads = on_path("grads");
   if (cdo.empty() || grads.empty())
     GTEST_SKIP() << "cdo or grads is not installed (Debian: apt-get install cdo grads)";

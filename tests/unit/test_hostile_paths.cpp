@@ -141,6 +141,7 @@ ChildResult run_as(bool unprivileged, const std::string& program,
 }
 
 TEST(HostilePaths, ReportedAndNothingElseTouched) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   const Case cases[] = {
       {"output is an existing file",
        [](const std::string& w, const std::string&) {
@@ -245,6 +246,7 @@ namespace {
 // opens must not take their numbers: the report text would otherwise be
 // written into the input or output file.
 TEST(HostilePaths, ClosedStandardDescriptorsAreNotReused) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   struct Row {
     const char* what;
     std::vector<int> closed;

@@ -57,6 +57,37 @@ TEST(ListDirected, RecordLayout) {
   }
 }
 
+TEST(ListDirected, ScalarsByValueTakeTheWidthOfTheirCode) {
+  // The value is narrowed or widened to its code's width, never cut by
+  // byte position, so a big-endian host prints the same.
+  struct Row {
+    std::int32_t value, type;
+    const char* text;
+  } rows[] = {
+      {-5, TY_INT, "          -5"},
+      {0x1234, TY_SINT, "   4660"},
+      {0x12345678, TY_SINT, "  22136"},
+      {-2, TY_SINT, "     -2"},
+      {0x17F, TY_BINT, "  127"},
+      {-3, TY_BINT, "   -3"},
+      {1, TY_SLOG, " T"},
+      {0x10000, TY_SLOG, " F"},
+      {-7, TY_INT8, "                      -7"},
+      {1, TY_LOG8, " T"},
+      {0x0A0B0C0D, TY_WORD, "0A0B0C0D"},
+      {-1, TY_DWORD, "FFFFFFFFFFFFFFFF"},
+  };
+  for (const auto& row : rows) {
+    auto r = run_child([&] {
+      fio_ldw_init(6, 0, 0);
+      fio_sc_ldw(row.value, row.type);
+      fio_ldw_end();
+    });
+    EXPECT_EQ(r.out, std::string(" ") + row.text + "\n")
+        << row.value << " as type " << row.type;
+  }
+}
+
 TEST(ListDirected, ArraysOfCharacterElementsUseTheStride) {
   auto r = run_child([] {
     const char names[] = "gz..q...te..";

@@ -46,6 +46,7 @@ std::string valgrind_path() {
 }
 
 TEST(Memcheck, CompleteAndFailingRunsAreClean) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
 #ifdef RELIABILITY_UNDER_ASAN
   GTEST_SKIP() << "memcheck does not run sanitizer builds";
 #endif

@@ -202,6 +202,7 @@ void PrintTo(const Group& g, std::ostream* os) { *os << g.name; }
 class MutatedInputs : public ::testing::TestWithParam<Group> {};
 
 TEST_P(MutatedInputs, RunsMatchTheModel) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   const Group& group = GetParam();
   const std::string& original = oracle::sample_file();
   // The model must agree with itself on the unmutated file.

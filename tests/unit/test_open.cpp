@@ -445,13 +445,13 @@ TEST(Open, ConvertSpecifier) {
   struct Row {
     OpenArgs args;
     const char* convert;
-    std::string expected;  // result, big-endian flag, native flag
+    std::string expected;  // result; big-endian, native, little-endian flag
   } rows[] = {
-      {{.file = "u", .form = "UNFORMATTED"}, "BIG_ENDIAN", "0 1 0"},
-      {{.file = "u", .form = "UNFORMATTED"}, "little_endian", "0 0 1"},
-      {{.file = "u", .form = "UNFORMATTED"}, "NATIVE", "0 0 1"},
-      {{.file = "u", .form = "UNFORMATTED"}, "VAX", "1 0 0"},
-      {{.file = "u"}, "BIG_ENDIAN", "1 0 0"},
+      {{.file = "u", .form = "UNFORMATTED"}, "BIG_ENDIAN", "0 1 0 0"},
+      {{.file = "u", .form = "UNFORMATTED"}, "little_endian", "0 0 0 1"},
+      {{.file = "u", .form = "UNFORMATTED"}, "NATIVE", "0 0 1 0"},
+      {{.file = "u", .form = "UNFORMATTED"}, "VAX", "1 0 0 0"},
+      {{.file = "u"}, "BIG_ENDIAN", "1 0 0 0"},
   };
   for (const auto& row : rows) {
     TempDir dir;
@@ -460,7 +460,8 @@ TEST(Open, ConvertSpecifier) {
           std::int32_t res = open_unit(10, row.args, 1);
           res = fio_open_cvt(&res, row.convert, static_cast<std::int32_t>(strlen(row.convert)));
           Fcb* f = __fio_find_unit(10);
-          child_notef("%d %d %d", res, f->convert_big_endian, f->convert_native);
+          child_notef("%d %d %d %d", res, f->convert_big_endian,
+                      f->convert_native, f->convert_little_endian);
         },
         {.dir = dir.path()});
     EXPECT_EQ(r.notes, row.expected) << row.convert;
@@ -473,14 +474,16 @@ TEST(Open, LaterConvertReplacesEarlier) {
       [] {
         std::int32_t res = open_unit(10, {.file = "u", .form = "UNFORMATTED"});
         fio_open_cvt(&res, "NATIVE", 6);
+        fio_open_cvt(&res, "LITTLE_ENDIAN", 13);
         fio_open_cvt(&res, "BIG_ENDIAN", 10);
         Fcb* f = __fio_find_unit(10);
-        child_notef("%d %d", f->convert_big_endian, f->convert_native);
+        child_notef("%d %d %d", f->convert_big_endian, f->convert_native,
+                    f->convert_little_endian);
         std::int32_t failed = 1;
         child_notef(" %d %d", fio_open_cvt(&failed, "X", 1), fio_open_share(&res, "SHARED", 6));
       },
       {.dir = dir.path()});
-  EXPECT_EQ(r.notes, "1 0 1 0");
+  EXPECT_EQ(r.notes, "1 0 0 1 0");
 }
 
 TEST(Close, Dispositions) {

@@ -26,6 +26,7 @@ constexpr const char* kSkipText =
     "the build was configured): interoperability is not checked";
 
 TEST(UnfInterop, LayerReadsThePeersBigEndianFile) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   if (!peers_built()) GTEST_SKIP() << kSkipText;
   TempDir dir;
   const std::string path = dir.file("peer.dat");
@@ -69,6 +70,7 @@ TEST(UnfInterop, LayerReadsThePeersBigEndianFile) {
 }
 
 TEST(UnfInterop, PeerReadsTheLayersFiles) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   if (!peers_built()) GTEST_SKIP() << kSkipText;
   TempDir dir;
   const std::string seq = dir.file("seq.dat");

@@ -148,28 +148,40 @@ TEST(UnfSequentialRead, ZeroLengthCharacterItemsReadNothing) {
 
 // ---- byte order of the two families ----
 
+// Integers from..to, 4 bytes each in the order opposite to this host's.
+std::string foreign_ints(int from, int to) {
+  std::string s;
+  for (int i = from; i <= to; ++i) s += foreign32(static_cast<std::uint32_t>(i));
+  return s;
+}
+
 TEST(UnfSequentialRead, MarkerIsReadInTheFamilysByteOrder) {
-  // 00 00 00 20 is 32 big-endian and 536870912 in host order.
+  // 32 in the file's order, 536870912 in the other: the big-endian family
+  // reads a big-endian file, the host-order family a file of the other
+  // order as one of 536870912 bytes.
   const std::string file = be_record(ints_payload(1, 8));
+  const std::string foreign_file =
+      foreign32(32) + foreign_ints(1, 8) + foreign32(32);
   struct Case {
     const char* what;
+    const std::string& file;
     bool big_endian_family;
     int ints;
     const char* notes;
   };
   const Case cases[] = {
-      {"big-endian family: 32 bytes, exactly consumed", true, 8,
+      {"big-endian family: 32 bytes, exactly consumed", file, true, 8,
        "0 0 0 [1 2 3 4 5 6 7 8]\npos 40\n"},
-      {"big-endian family: a ninth integer is past the end", true, 9,
+      {"big-endian family: a ninth integer is past the end", file, true, 9,
        "0 1 1 [-1 -1 -1 -1 -1 -1 -1 -1 -1]\npos 40\n"},
       // The host-order family sees a record of 536870912 bytes: the ninth
       // integer is the trailing marker, and the end skips far past it.
-      {"host-order family: 536870912 bytes", false, 9,
+      {"host-order family: 536870912 bytes", foreign_file, false, 9,
        "0 0 0 [16777216 33554432 50331648 67108864 83886080 100663296 "
        "117440512 134217728 536870912]\npos 536870920\n"},
   };
   for (const auto& c : cases) {
-    const auto run = run_on_file(file, [&](const std::string& path) {
+    const auto run = run_on_file(c.file, [&](const std::string& path) {
       open_file(kUnit, path);
       read_ints(kUnit, c.ints, 1, c.big_endian_family);
       child_notef("pos %lld\n", unit_pos(kUnit));
@@ -179,8 +191,7 @@ TEST(UnfSequentialRead, MarkerIsReadInTheFamilysByteOrder) {
 }
 
 TEST(UnfSequentialRead, HostOrderFileReadsWithHostOrderFamily) {
-  const std::string rec = le32(8) + std::string("\x05\0\0\0\x06\0\0\0", 8) +
-                          le32(8);
+  const std::string rec = host32(8) + host32(5) + host32(6) + host32(8);
   const auto run = run_on_file(rec + rec, [](const std::string& path) {
     open_file(kUnit, path);
     read_ints(kUnit, 2, 0, false);
@@ -191,22 +202,28 @@ TEST(UnfSequentialRead, HostOrderFileReadsWithHostOrderFamily) {
       << run.child.err;
 }
 
-TEST(UnfSequentialRead, ConvertSpecifierSwitchesTheFamily) {
-  const std::string le_rec =
-      le32(4) + std::string("\x05\0\0\0", 4) + le32(4);
+TEST(UnfSequentialRead, ConvertSpecifierNamesTheFilesOrder) {
+  // The record holds one integer 5; its bytes are in the file's order.
+  const std::string le_rec = le32(4) + le32(5) + le32(4);
   const std::string be_rec = be_record(be_i32(5));
+  const std::string host_rec = host32(4) + host32(5) + host32(4);
   struct Case {
     const char* what;
     const char* convert;
     bool big_endian_family;
-    std::string file;
+    const std::string& file;
   };
   const Case cases[] = {
-      {"NATIVE makes the big-endian family read host order", "NATIVE", true,
+      {"NATIVE: the big-endian family reads host order", "NATIVE", true,
+       host_rec},
+      {"NATIVE: the host-order family too", "native", false, host_rec},
+      {"LITTLE_ENDIAN: the big-endian family reads little-endian",
+       "little_endian", true, le_rec},
+      {"LITTLE_ENDIAN: the host-order family too", "LITTLE_ENDIAN", false,
        le_rec},
-      {"LITTLE_ENDIAN likewise", "little_endian", true, le_rec},
-      {"BIG_ENDIAN makes the host-order family reverse", "BIG_ENDIAN", false,
-       be_rec},
+      {"BIG_ENDIAN: the host-order family reads big-endian", "BIG_ENDIAN",
+       false, be_rec},
+      {"BIG_ENDIAN: the big-endian family too", "BIG_ENDIAN", true, be_rec},
   };
   for (const auto& c : cases) {
     const auto run = run_on_file(c.file, [&](const std::string& path) {

@@ -1,24 +1,39 @@
-// Type sizes and byte reversal: the file images of host values for every
-// unit of reversal, and that reversal is its own inverse.
+// Type sizes and byte reversal: each unit of reversal of every type code,
+// on any host, and that reversal is its own inverse.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 #include "files.h"
 #include "fio.h"
 
 namespace {
 
+// The little-endian image of a value, least significant byte first, built
+// from the value so that it is the same on every host. Reversal is a pure
+// byte operation: its result is the big-endian image, whatever the host.
 template <typename T>
-std::string host_bytes(const T& v) {
-  return std::string(reinterpret_cast<const char*>(&v), sizeof v);
+std::string le_bytes(const T& v) {
+  using Bits = std::conditional_t<sizeof(T) == 2, std::uint16_t,
+               std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>>;
+  static_assert(sizeof(Bits) == sizeof(T));
+  const auto bits = std::bit_cast<Bits>(v);
+  std::string s(sizeof bits, '\0');
+  for (std::size_t i = 0; i < sizeof bits; ++i)
+    s[i] = static_cast<char>(bits >> (8 * i));
+  return s;
 }
 
 template <typename T, std::size_t N>
-std::string host_bytes(const T (&v)[N]) {
-  return std::string(reinterpret_cast<const char*>(v), sizeof v);
+std::string le_bytes(const T (&v)[N]) {
+  std::string s;
+  for (const T& x : v) s += le_bytes(x);
+  return s;
 }
 
 std::string swapped(std::string bytes, std::int32_t type, std::int64_t count) {
@@ -37,7 +52,7 @@ struct SwapCase {
   const char* what;
   std::int32_t type;
   std::int64_t count;
-  std::string host;      // the value as the host holds it
+  std::string bytes;     // the value's little-endian image
   const char* file_hex;  // the same bytes after reversal
 };
 
@@ -49,32 +64,32 @@ TEST(UnfSwapBytes, ReversesEachUnitOfTheTypeCode) {
   const std::int16_t i2 = 0x0102;
   const char16_t nchars[3] = {u'a', u'b', u'\x1234'};
   const SwapCase cases[] = {
-      {"integer 1", TY_INT, 1, host_bytes(std::int32_t{1}), "00 00 00 01"},
-      {"real 1.0", TY_REAL, 1, host_bytes(1.0f), "3F 80 00 00"},
-      {"double 1.0", TY_DBLE, 1, host_bytes(1.0),
+      {"integer 1", TY_INT, 1, le_bytes(std::int32_t{1}), "00 00 00 01"},
+      {"real 1.0", TY_REAL, 1, le_bytes(1.0f), "3F 80 00 00"},
+      {"double 1.0", TY_DBLE, 1, le_bytes(1.0),
        "3F F0 00 00 00 00 00 00"},
       {"complex (1,2): halves keep their order", TY_CMPLX, 1,
-       host_bytes(cplx), "3F 80 00 00 40 00 00 00"},
-      {"double complex (1,-2)", TY_DCMPLX, 1, host_bytes(dcplx),
+       le_bytes(cplx), "3F 80 00 00 40 00 00 00"},
+      {"double complex (1,-2)", TY_DCMPLX, 1, le_bytes(dcplx),
        "3F F0 00 00 00 00 00 00 C0 00 00 00 00 00 00 00"},
-      {"two integers", TY_INT, 2, host_bytes(ints),
+      {"two integers", TY_INT, 2, le_bytes(ints),
        "00 00 00 01 01 02 03 04"},
-      {"2-byte integer", TY_SINT, 1, host_bytes(i2), "01 02"},
-      {"2-byte logical", TY_SLOG, 1, host_bytes(i2), "01 02"},
-      {"4-byte logical", TY_LOG, 1, host_bytes(ints[1]), "01 02 03 04"},
-      {"untyped 4 bytes", TY_WORD, 1, host_bytes(ints[1]), "01 02 03 04"},
-      {"4 bytes, no conversion", TY_HOLL, 1, host_bytes(ints[1]),
+      {"2-byte integer", TY_SINT, 1, le_bytes(i2), "01 02"},
+      {"2-byte logical", TY_SLOG, 1, le_bytes(i2), "01 02"},
+      {"4-byte logical", TY_LOG, 1, le_bytes(ints[1]), "01 02 03 04"},
+      {"untyped 4 bytes", TY_WORD, 1, le_bytes(ints[1]), "01 02 03 04"},
+      {"4 bytes, no conversion", TY_HOLL, 1, le_bytes(ints[1]),
        "01 02 03 04"},
-      {"pointer-sized 4 bytes", TY_PTR, 1, host_bytes(ints[1]),
+      {"pointer-sized 4 bytes", TY_PTR, 1, le_bytes(ints[1]),
        "01 02 03 04"},
-      {"untyped 8 bytes", TY_DWORD, 1, host_bytes(i8),
+      {"untyped 8 bytes", TY_DWORD, 1, le_bytes(i8),
        "01 02 03 04 05 06 07 08"},
-      {"8-byte integer", TY_INT8, 1, host_bytes(i8),
+      {"8-byte integer", TY_INT8, 1, le_bytes(i8),
        "01 02 03 04 05 06 07 08"},
-      {"8-byte logical", TY_LOG8, 1, host_bytes(i8),
+      {"8-byte logical", TY_LOG8, 1, le_bytes(i8),
        "01 02 03 04 05 06 07 08"},
       {"code 16: three characters, each reversed", TY_NCHAR, 3,
-       host_bytes(nchars), "00 61 00 62 12 34"},
+       le_bytes(nchars), "00 61 00 62 12 34"},
       {"character left alone", TY_CHAR, 3, "abc", "61 62 63"},
       {"no type left alone", TY_NONE, 4, "\x01\x02\x03\x04", "01 02 03 04"},
       {"1-byte integer left alone", TY_BINT, 4, "\x01\x02\x03\x04",
@@ -84,24 +99,24 @@ TEST(UnfSwapBytes, ReversesEachUnitOfTheTypeCode) {
       {"quad real left alone", TY_QUAD, 1,
        "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A\x0B\x0C\x0D\x0E\x0F\x10",
        "01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10"},
-      {"count 0 changes nothing", TY_INT, 0, host_bytes(ints[1]),
+      {"count 0 changes nothing", TY_INT, 0, le_bytes(ints[1]),
        "04 03 02 01"},
-      {"negative count changes nothing", TY_INT, -1, host_bytes(ints[1]),
+      {"negative count changes nothing", TY_INT, -1, le_bytes(ints[1]),
        "04 03 02 01"},
-      {"code above the table changes nothing", 20, 1, host_bytes(ints[1]),
+      {"code above the table changes nothing", 20, 1, le_bytes(ints[1]),
        "04 03 02 01"},
-      {"negative code changes nothing", -1, 1, host_bytes(ints[1]),
+      {"negative code changes nothing", -1, 1, le_bytes(ints[1]),
        "04 03 02 01"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(hex(swapped(c.host, c.type, c.count)), c.file_hex) << c.what;
+    EXPECT_EQ(hex(swapped(c.bytes, c.type, c.count)), c.file_hex) << c.what;
     // Reversed while copied, as a WRITE stages its items: the same bytes,
     // and the source as it was.
-    const std::string source = c.host;
+    const std::string source = c.bytes;
     std::string copy(source.size(), '\xEE');
     __fio_copy_swapped(copy.data(), source.data(), copy.size(), c.type, c.count);
     EXPECT_EQ(hex(copy), c.file_hex) << c.what << ", copied";
-    EXPECT_EQ(source, c.host) << c.what;
+    EXPECT_EQ(source, c.bytes) << c.what;
   }
 }
 
@@ -143,12 +158,12 @@ TEST(UnfSwapBytes, LongRunsAreReversedUnitByUnitCopiedOrInPlace) {
 TEST(UnfSwapBytes, ReversesOnlyTheCountedElements) {
   // Three integers given, two reversed: the third keeps host order.
   const std::int32_t v[3] = {1, 2, 3};
-  EXPECT_EQ(hex(swapped(host_bytes(v), TY_INT, 2)),
+  EXPECT_EQ(hex(swapped(le_bytes(v), TY_INT, 2)),
             "00 00 00 01 00 00 00 02 03 00 00 00");
   // Complex counts whole values: one complex is two reversed halves, the
   // second complex stays.
   const float c[4] = {1.0f, 2.0f, 1.0f, 2.0f};
-  EXPECT_EQ(hex(swapped(host_bytes(c), TY_CMPLX, 1)),
+  EXPECT_EQ(hex(swapped(le_bytes(c), TY_CMPLX, 1)),
             "3F 80 00 00 40 00 00 00 00 00 80 3F 00 00 00 40");
 }
 

@@ -304,7 +304,7 @@ TEST(UnfSequentialWrite, RecordsAreFramedByTheirLength) {
                               wide.size() * 2);
   std::string wide_be;
   for (std::size_t i = 0; i < wide.size(); ++i) wide_be += "\x01\x02";
-  const std::string le8 = le32(8);
+  const std::string host8 = host32(8);
   const FramingCase cases[] = {
       {"record that fits the buffer", true,
        {{TY_INT, 1, 4, 0, host_ints(1, 1)},
@@ -346,17 +346,17 @@ TEST(UnfSequentialWrite, RecordsAreFramedByTheirLength) {
        {{TY_CMPLX, 1, 8, 0, host_bytes(1.0f) + host_bytes(2.0f)}},
        be_record(be_f32(1.0f) + be_f32(2.0f)), 0},
       {"host order: record that fits", false,
-       {{TY_INT, 2, 4, 0, host_ints(1, 2)}}, le8 + host_ints(1, 2) + le8, 0},
+       {{TY_INT, 2, 4, 0, host_ints(1, 2)}}, host8 + host_ints(1, 2) + host8, 0},
       {"host order: empty record", false, {}, std::string(8, '\0'), 0},
       // A single element counts as adjacent and goes out in one write.
       {"host order: one element beyond the buffer", false,
        {{TY_CHAR, 1, 0, 5000, c5000}},
-       le32(5000) + c5000 + le32(5000), 0},
+       host32(5000) + c5000 + host32(5000), 0},
       {"host order: early flush, record grows after it", false,
        {{TY_CHAR, 1, 3000, 3000, a3000},
         {TY_CHAR, 1, 3000, 3000, b3000},
         {TY_INT, 1, 4, 0, host_ints(7, 7)}},
-       le32(6004) + a3000 + b3000 + host_ints(7, 7) + le32(6004), 2},
+       host32(6004) + a3000 + b3000 + host_ints(7, 7) + host32(6004), 2},
   };
   for (const auto& c : cases) {
     const auto run = run_on_file(
@@ -440,17 +440,39 @@ TEST(UnfSequentialWrite, BinaryUnitWritesNoMarkers) {
   EXPECT_TRUE(run.after == be_i32(1) + be_f32(1.0f) + be_ints(1, 2000));
 }
 
-TEST(UnfSequentialWrite, ConvertNativeKeepsHostOrder) {
-  const auto run = run_on_file(
-      "",
-      [](const std::string& path) {
-        std::int32_t r = open_file(kUnit, path, "unformatted", nullptr, "new");
-        r = fio_open_cvt(&r, "NATIVE", 6);
-        write_stmt(true, 0, {{TY_INT, 1, 4, 0, host_ints(3, 3)}});
-      },
-      false);
-  EXPECT_EQ(run.child.notes, "0 0 0\n") << run.child.err;
-  EXPECT_TRUE(run.after == le32(4) + host_ints(3, 3) + le32(4));
+TEST(UnfSequentialWrite, ConvertSpecifierNamesTheFilesOrder) {
+  // One integer 3, written from the host's variable; markers and data in
+  // the order that CONVERT= names, whichever family writes.
+  struct Case {
+    const char* convert;
+    bool big_endian_family;
+    std::string file;
+  };
+  const Case cases[] = {
+      {"NATIVE", true, host32(4) + host_ints(3, 3) + host32(4)},
+      {"NATIVE", false, host32(4) + host_ints(3, 3) + host32(4)},
+      {"LITTLE_ENDIAN", true, le32(4) + le32(3) + le32(4)},
+      {"LITTLE_ENDIAN", false, le32(4) + le32(3) + le32(4)},
+      {"BIG_ENDIAN", true, be32(4) + be32(3) + be32(4)},
+      {"BIG_ENDIAN", false, be32(4) + be32(3) + be32(4)},
+  };
+  for (const auto& c : cases) {
+    const auto run = run_on_file(
+        "",
+        [&](const std::string& path) {
+          std::int32_t r =
+              open_file(kUnit, path, "unformatted", nullptr, "new");
+          r = fio_open_cvt(&r, c.convert,
+                           static_cast<std::int32_t>(std::strlen(c.convert)));
+          write_stmt(c.big_endian_family, 0,
+                     {{TY_INT, 1, 4, 0, host_ints(3, 3)}});
+        },
+        false);
+    EXPECT_EQ(run.child.notes, "0 0 0\n") << run.child.err;
+    EXPECT_EQ(hex(run.after), hex(c.file))
+        << c.convert << (c.big_endian_family ? ", big-endian" : ", host-order")
+        << " family";
+  }
 }
 
 TEST(UnfSequentialWrite, FailingHostWriteReportsTheHostNumber) {
