@@ -175,6 +175,13 @@ TEST(CheckSpecialInputs, ReportAndEndWithoutCreatingAnything) {
 }
 
 // Outputs against the sample's conversion.
+std::string flipped(std::string o, std::size_t at, char mask) {
+  // Through the pointer: GCC 12 wrongly warns of an overflow on o[at].
+  char* bytes = o.data();
+  if (at < o.size()) bytes[at] = static_cast<char>(bytes[at] ^ mask);
+  return o;
+}
+
 struct OutputCase {
   const char* name;
   std::function<std::string(std::string)> change;
@@ -188,9 +195,9 @@ const OutputCase kOutputs[] = {
     {"cut", [](std::string o) { return o.substr(0, 45 * 44376 + 100); }, 1,
      "output: incomplete: 45 whole records, equal to the conversion; the first missing is "
      "record 46 (uu level 16), of which part is there\n"},
-    {"one byte flipped", [](std::string o) { o[60 * 44376 + 4 * 99 + 2] ^= 1; return o; }, 1,
+    {"one byte flipped", [](std::string o) { return flipped(std::move(o), 60 * 44376 + 4 * 99 + 2, 1); }, 1,
      "output: record 61 (vv level 3) differs from the conversion at value 100\n"},
-    {"last byte flipped", [](std::string o) { o[114 * 44376 - 1] ^= 0x80; return o; }, 1,
+    {"last byte flipped", [](std::string o) { return flipped(std::move(o), 114 * 44376 - 1, '\x80'); }, 1,
      "output: record 114 (rq level 28) differs from the conversion at value 11094\n"},
     {"one byte more", [](std::string o) { return o + "x"; }, 1,
      "output: longer than what kelvoran writes: 1 bytes after record 114\n"},
