@@ -71,6 +71,20 @@ std::string with_marker(std::int64_t at, std::uint32_t value) {
 
 constexpr std::int64_t kRecord3 = 4128;  // offset of the first field record
 
+// gz with values a 4-byte real cannot hold: a signalling NaN, an infinity, 1e39, the
+// smallest value that rounds to infinity, and the largest that does not.
+std::string out_of_range_values() {
+  std::string f = oracle::sample_file();
+  const std::uint64_t bits[] = {0xFFF123456789ABCDu, 0xFFF0000000000000u, 0x48078287F49C4A1Du,
+                                0xC7EFFFFFF0000000u, 0x47EFFFFFEFFFFFFFu};
+  for (std::size_t i = 0; i < std::size(bits); ++i) {
+    std::string be;
+    for (int b = 56; b >= 0; b -= 8) be += static_cast<char>(bits[i] >> b & 0xFF);
+    f.replace(kRecord3 + 4 + 8 * (100 + i), 8, be);
+  }
+  return f;
+}
+
 struct FileCase {
   const char* name;
   std::function<std::string()> bytes;
@@ -102,9 +116,13 @@ const FileCase kFiles[] = {
     {"cut in the last trailing marker", [] { return oracle::sample_file().substr(0, 10566566); }, 2,
      "end of file: at byte 10566566, inside the trailing length marker of record 121 (trailing "
      "field 5)\n"},
+    {"values out of range", out_of_range_values, 0,
+     "values of gz: 1 NaN, 1 infinite, 2 beyond the 4-byte range (they become infinities)\n"},
     {"data after record 121", [] { return oracle::sample_file() + "extra"; }, 0,
      "after record 121: 5 bytes, which kelvoran does not read (harmless)\n"},
 };
+
+void PrintTo(const FileCase& c, std::ostream* os) { *os << c.name; }
 
 class CheckFiles : public ::testing::TestWithParam<FileCase> {};
 
@@ -125,6 +143,12 @@ TEST_P(CheckFiles, SaysWhatTheFileIsAndPredictsTheRealRun) {
                                       {.dir = dir.path(), .unset_env = {"FORTRANOPT"}});
   EXPECT_EQ(predicted_summary(json.out), run_summary(run, file_size(dir.file("out.dat"))));
   EXPECT_EQ(read_file(dir.file("in.dat")), bytes) << "the check or the run changed the input";
+  // What the run wrote is what the check takes for the conversion, to the
+  // last record it leaves.
+  const ChildResult verify =
+      run_program({check_binary(), "--json", "in.dat", "out.dat"}, {.dir = dir.path()});
+  EXPECT_EQ(verify.exit_code, c.status) << verify.out;
+  EXPECT_NE(verify.out.find("\"first_difference\":null"), std::string::npos) << verify.out;
 
   // Read through a pipe, once, the file gives the same prediction.
   const ChildResult piped = run_program({check_binary(), "--json", "/dev/stdin"},
@@ -175,11 +199,8 @@ TEST(CheckSpecialInputs, ReportAndEndWithoutCreatingAnything) {
 }
 
 // Outputs against the sample's conversion.
-std::string flipped(std::string o, std::size_t at, char mask) {
-  // Through the pointer: GCC 12 wrongly warns of an overflow on o[at].
-  char* bytes = o.data();
-  if (at < o.size()) bytes[at] = static_cast<char>(bytes[at] ^ mask);
-  return o;
+std::string flipped(const std::string& o, std::size_t at, char mask) {
+  return o.substr(0, at) + static_cast<char>(o.at(at) ^ mask) + o.substr(at + 1);
 }
 
 struct OutputCase {
@@ -195,15 +216,17 @@ const OutputCase kOutputs[] = {
     {"cut", [](std::string o) { return o.substr(0, 45 * 44376 + 100); }, 1,
      "output: incomplete: 45 whole records, equal to the conversion; the first missing is "
      "record 46 (uu level 16), of which part is there\n"},
-    {"one byte flipped", [](std::string o) { return flipped(std::move(o), 60 * 44376 + 4 * 99 + 2, 1); }, 1,
+    {"one byte flipped", [](std::string o) { return flipped(o, 60 * 44376 + 4 * 99 + 2, 1); }, 1,
      "output: record 61 (vv level 3) differs from the conversion at value 100\n"},
-    {"last byte flipped", [](std::string o) { return flipped(std::move(o), 114 * 44376 - 1, '\x80'); }, 1,
+    {"last byte flipped", [](std::string o) { return flipped(o, 114 * 44376 - 1, '\x80'); }, 1,
      "output: record 114 (rq level 28) differs from the conversion at value 11094\n"},
     {"one byte more", [](std::string o) { return o + "x"; }, 1,
      "output: longer than what kelvoran writes: 1 bytes after record 114\n"},
     {"empty", [](std::string) { return std::string(); }, 1,
      "the first missing is record 1 (gz)\n"},
 };
+
+void PrintTo(const OutputCase& c, std::ostream* os) { *os << c.name; }
 
 class CheckOutputs : public ::testing::TestWithParam<OutputCase> {};
 
