@@ -296,6 +296,16 @@ void json_number_or_null(bool present, long long v) {
     std::printf("null");
 }
 
+void print_fields_json(const WalkResult& w) {
+  for (int k = 0; k < kFields; ++k) {
+    const FieldCounts& c = w.fields[k];
+    std::printf("%s\"%s\":{\"nan\":%lld,\"infinite\":%lld,\"beyond_range\":%lld}",
+                k ? "," : "{", kFieldNames[k], static_cast<long long>(c.nan),
+                static_cast<long long>(c.infinite), static_cast<long long>(c.beyond));
+  }
+  std::printf("}");
+}
+
 void print_output_json(const Findings& f) {
   const OutputFacts& o = f.output;
   std::printf(",\"output\":{\"file\":");
@@ -420,14 +430,13 @@ void print_json(const Findings& f) {
     std::printf("null");
   }
   std::printf(",\"after_record_121\":%lld", static_cast<long long>(w.after_last));
-  std::printf(",\"fields\":{");
-  for (int k = 0; k < kFields; ++k) {
-    const FieldCounts& c = w.fields[k];
-    std::printf("%s\"%s\":{\"nan\":%lld,\"infinite\":%lld,\"beyond_range\":%lld}", k ? "," : "",
-                kFieldNames[k], static_cast<long long>(c.nan), static_cast<long long>(c.infinite),
-                static_cast<long long>(c.beyond));
-  }
-  std::printf("},\"verdict\":\"%s\",\"kelvoran\":", verdict_name(f.verdict));
+  // Counted only where kelvoran would read the values as they are.
+  std::printf(",\"fields\":");
+  if (f.order == ByteOrder::big)
+    print_fields_json(w);
+  else
+    std::printf("null");
+  std::printf(",\"verdict\":\"%s\",\"kelvoran\":", verdict_name(f.verdict));
   const Prediction& k = f.kelvoran;
   if (k.known) {
     std::printf("{\"status\":%d,\"error\":", k.status);

@@ -13,8 +13,9 @@ if [ $# -lt 2 ]; then
   exit 2
 fi
 src=$(cd "$(dirname "$0")/.." && pwd)
-native=$(realpath "$1/kelvoran")
-native_gen=$(realpath "$1/tools/kelvoran-sample")
+native_build=$(realpath "$1")
+native=$native_build/kelvoran
+native_gen=$native_build/tools/kelvoran-sample
 shift
 jobs=${JOBS:-2}
 failures=0
@@ -30,7 +31,8 @@ run_case() {
      > stdout.txt 2> stderr.txt; echo $? > status.txt)
 }
 
-# name | how the directory is prepared | arguments
+# name | how the directory is prepared | arguments | program (kelvoran
+# when not given; kelvoran-check reads the same files as a big-endian host)
 cases=(
   "empty-input|: > in.dat|in.dat out.dat"
   "cut-in-header-text|head -c 20 \$SAMPLE > in.dat|in.dat out.dat"
@@ -42,6 +44,10 @@ cases=(
   "missing-directory|cp \$SAMPLE in.dat|in.dat no-such-dir/out.dat"
   "usage-no-arguments|:|"
   "usage-three-arguments|:|a b c"
+  "check-complete|cp \$SAMPLE in.dat|--json in.dat|check/kelvoran-check"
+  "check-cut|head -c 5000000 \$SAMPLE > in.dat|in.dat|check/kelvoran-check"
+  "check-verify|cp \$SAMPLE in.dat; \$NATIVE in.dat out.dat > /dev/null|--json in.dat out.dat|check/kelvoran-check"
+  "check-changed-output|cp \$SAMPLE in.dat; \$NATIVE in.dat out.dat > /dev/null; printf x > x.bin; dd if=x.bin of=out.dat bs=1 seek=2662623 conv=notrunc 2> /dev/null|in.dat out.dat|check/kelvoran-check"
 )
 
 compare_target() {
@@ -65,15 +71,16 @@ compare_target() {
     fail "$triple: the demo failed"
   fi
 
-  export SAMPLE=$work/native-sample.dat
+  export SAMPLE=$work/native-sample.dat NATIVE=$native
   "$native_gen" "$SAMPLE" || { fail "sample generator"; return; }
   cmp -s "$SAMPLE" "$work/sample.dat" || fail "$triple: the target's sample data differ"
   for c in "${cases[@]}"; do
-    IFS='|' read -r name setup args <<< "$c"
+    IFS='|' read -r name setup args prog <<< "$c"
+    prog=${prog:-kelvoran}
     # shellcheck disable=SC2086  # the arguments are words on purpose
-    run_case "$work/native-$name" "$setup" "$native" $args
+    run_case "$work/native-$name" "$setup" "$native_build/$prog" $args
     # shellcheck disable=SC2086
-    run_case "$work/target-$name" "$setup" "${emu[@]}" "$build/kelvoran" $args
+    run_case "$work/target-$name" "$setup" "${emu[@]}" "$build/$prog" $args
     local same=1
     for f in stdout.txt stderr.txt status.txt out.dat; do
       if [ -e "$work/native-$name/$f" ] || [ -e "$work/target-$name/$f" ]; then
