@@ -5,13 +5,16 @@
 # accounting), over a model directory that holds a cut file and a name with
 # a blank. Checks every output, report and the failures that the task logs
 # name, then submits the array again: only the fixed file is converted.
-# BINDIR... are joined with ":" onto PATH.
+# BINDIR... are put on PATH.
 # Exit status: 0 passed, 1 failed, 77 skipped (not root, or Slurm or munge
 # not installed; a failure instead where KELVORAN_REQUIRE_SLURM is set).
 set -euo pipefail
-readme=$1
+readme=$(realpath -- "$1")
 shift
-export PATH=$(IFS=:; echo "$*"):$PATH
+# The tasks run in the model run's directory, so the directories are made
+# absolute.
+for bin in "$@"; do PATH=$(realpath -- "$bin"):$PATH; done
+export PATH
 # CI sets KELVORAN_REQUIRE_SLURM, so that a skip there is a failure.
 skip() {
   echo "SKIP: $*"
@@ -32,7 +35,7 @@ stop() {
     for _ in $(seq 50); do kill -0 "$pid" 2> /dev/null || break; sleep 0.1; done
     kill -KILL "$pid" 2> /dev/null || true
   done
-  rm -rf "$tmp"
+  [ -n "${KEEP-}" ] || rm -rf "$tmp"
 }
 trap stop EXIT
 fail() {
@@ -114,10 +117,18 @@ head -c 5000000 "$run/model/t00.dat" > "$run/model/t12.dat"
 recipe slurm > "$run/convert.sbatch"
 submit=$(recipe slurm-submit)
 [ -s "$run/convert.sbatch" ] && [ -n "$submit" ] || fail "README.md has no slurm and slurm-submit recipes"
+# sbatch --wait can return before the last task of an array is gone; wait
+# until the queue is empty too, bounded.
+drained() {
+  for _ in $(seq 120); do [ -z "$(squeue -h)" ] && return 0; sleep 0.5; done
+  fail "tasks still queued 60 s after the array ended: $(squeue)"
+}
+
 # The submission waits for the whole array, bounded in time.
 export SBATCH_WAIT=1
 (cd "$run" && timeout 180 bash -c "$submit") > "$tmp/submit1.txt" 2>&1 && fail "a failed task did not fail the array"
 [ $? -ne 124 ] || fail "the array did not finish in 180 s"
+drained
 
 check_outputs() {
   for f in t00 "t06 b" t18 t12; do
@@ -136,6 +147,7 @@ failures=$(cd "$run" && bash -c "$(recipe slurm-failures)")
 # Fixed and submitted again: only the fixed file is converted.
 cp "$run/model/t00.dat" "$run/model/t12.dat"
 (cd "$run" && timeout 180 bash -c "$submit") > "$tmp/submit2.txt" 2>&1 || fail "the second array failed: $(cat "$tmp/submit2.txt")"
+drained
 check_outputs second
 converted=$(cat "$run"/converted/logs/*.log | grep -c '^converted 1, skipped 0, failed 0$' || true)
 skipped=$(cat "$run"/converted/logs/*.log | grep -c '^converted 0, skipped 1, failed 0$' || true)
