@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -23,6 +24,8 @@ const std::string& cut() {  // ends inside the wind levels: 30 records written
   return bytes;
 }
 const std::string kEmpty;
+// Longer than the 80 characters of a name that kelvoran keeps.
+const std::string kLong = "long " + std::string(80, 'n');
 const std::string kStale = std::string(1331280, 'x');  // an older run's partial output
 
 struct Step {
@@ -47,12 +50,14 @@ ino_t inode(const std::string& path) {
 TEST(BatchRecipes, RerunsFinishOnlyWhatIsMissing) {
   SKIP_UNLESS_TARGET_PROGRAMS_RUN();
   const Case cases[] = {
-      {"good, cut and blank-named, the cut one fixed after the first run",
-       {{{{"model/a.dat", &good()}, {"model/b.dat", &cut()}, {"model/c d.dat", &good()}}, 1,
-         "converted 2, skipped 0, failed 1\nfailed: model/b.dat\n", {"a", "c d"}, {"b"}, {}},
-        {{{"model/b.dat", &good()}}, 0, "converted 1, skipped 2, failed 0\n",
-         {"a", "b", "c d"}, {}, {"a", "c d"}},
-        {{}, 0, "converted 0, skipped 3, failed 0\n", {"a", "b", "c d"}, {}, {"a", "b", "c d"}}}},
+      {"good, cut, blank-named and long-named, the cut one fixed after the first run",
+       {{{{"model/a.dat", &good()}, {"model/b.dat", &cut()}, {"model/c d.dat", &good()},
+          {"model/" + kLong + ".dat", &good()}},
+         1, "converted 3, skipped 0, failed 1\nfailed: model/b.dat\n", {"a", "c d", kLong}, {"b"}, {}},
+        {{{"model/b.dat", &good()}}, 0, "converted 1, skipped 3, failed 0\n",
+         {"a", "b", "c d", kLong}, {}, {"a", "c d", kLong}},
+        {{}, 0, "converted 0, skipped 4, failed 0\n", {"a", "b", "c d", kLong}, {},
+         {"a", "b", "c d", kLong}}}},
       {"an empty input keeps failing; the good one is converted once",
        {{{{"model/e.dat", &kEmpty}, {"model/f.dat", &good()}}, 1,
          "converted 1, skipped 0, failed 1\nfailed: model/e.dat\n", {"f"}, {"e"}, {}},
@@ -116,6 +121,12 @@ TEST(BatchRecipes, RerunsFinishOnlyWhatIsMissing) {
         for (const auto& e : std::filesystem::directory_iterator(dir.file("converted")))
           EXPECT_NE(e.path().filename().string().rfind(".kelvoran-batch.", 0), 0u) << what;
         EXPECT_FALSE(file_exists(dir.file("model/*.dat"))) << what;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.file("model")),
+                                std::filesystem::directory_iterator()),
+                  static_cast<long>(c.steps[0].writes.size()) -
+                      std::count_if(c.steps[0].writes.begin(), c.steps[0].writes.end(),
+                                    [](const auto& w) { return w.first.rfind("converted/", 0) == 0; }))
+            << what << ": a file was created in model/";
       }
     }
   }
