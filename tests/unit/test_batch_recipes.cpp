@@ -132,4 +132,32 @@ TEST(BatchRecipes, RerunsFinishOnlyWhatIsMissing) {
   }
 }
 
+TEST(KelvoranBatch, WrongCommandLinesExit64AndTouchNothing) {
+  SKIP_UNLESS_TARGET_PROGRAMS_RUN();
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    const char* says;  // start of standard error
+  } cases[] = {
+      {{}, 64, "kelvoran-batch: give OUTDIR and at least one FILE\n"},
+      {{"out"}, 64, "kelvoran-batch: give OUTDIR and at least one FILE\n"},
+      {{"-j", "0", "out", "in.dat"}, 64, "kelvoran-batch: JOBS must be a positive number: 0\n"},
+      {{"-jx", "out", "in.dat"}, 64, "kelvoran-batch: JOBS must be a positive number: x\n"},
+      {{"-j"}, 64, "kelvoran-batch: -j needs a number\n"},
+      {{"--jobs=2", "out", "in.dat"}, 64, "kelvoran-batch: unknown option: --jobs=2\n"},
+      {{"--help"}, 0, ""},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    std::vector<std::string> argv = {kSource + "/tools/kelvoran-batch"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    auto r = run_program(argv, {.dir = dir.path()});
+    const std::string what = c.args.empty() ? "no arguments" : c.args[0];
+    EXPECT_EQ(r.exit_code, c.status) << what;
+    EXPECT_EQ(r.err.rfind(c.says, 0), 0u) << what << "\n" << r.err;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()), 0) << what;
+  }
+}
+
 }  // namespace
