@@ -66,6 +66,10 @@ TEST(BatchRecipes, RerunsFinishOnlyWhatIsMissing) {
        {{{{"model/a.dat", &good()}, {"model/b.dat", &cut()}, {"converted/a.dat", &kStale},
           {"converted/a.txt", &kEmpty}, {"converted/b.dat", &kStale}, {"converted/b.txt", &kEmpty}},
          1, "converted 1, skipped 0, failed 1\nfailed: model/b.dat\n", {"a"}, {"b"}, {}}}},
+      {"a good conversion of a file damaged since: the output is kept aside",
+       {{{{"model/a.dat", &good()}}, 0, "converted 1, skipped 0, failed 0\n", {"a"}, {}, {}},
+        {{{"model/a.dat", &cut()}}, 1, "converted 0, skipped 0, failed 1\nfailed: model/a.dat\n",
+         {}, {"a"}, {}}}},
       {"a good output whose report an older rerun emptied",
        {{{{"model/a.dat", &good()}, {"converted/a.dat", &oracle::sample_output()},
           {"converted/a.txt", &kEmpty}},
@@ -106,6 +110,12 @@ TEST(BatchRecipes, RerunsFinishOnlyWhatIsMissing) {
           EXPECT_EQ(read_file(dir.file("converted/failed/" + name + ".err")).rfind("QBFIO-F-217/", 0), 0u)
               << what << ": " << name;
           EXPECT_NE(r.err.find("FAILED: model/" + name + ".dat"), std::string::npos) << what << ": " << name;
+        }
+        if (step.failed == std::vector<std::string>{"a"}) {
+          EXPECT_TRUE(read_file(dir.file("converted/failed/previous/a.dat")) == oracle::sample_output())
+              << what;
+          EXPECT_EQ(oracle::split_lines(read_file(dir.file("converted/failed/previous/a.txt"))).size(),
+                    399u) << what;
         }
         if (read_file(dir.file("model/b.dat")) == cut()) {
           EXPECT_EQ(file_size(dir.file("converted/failed/b.dat")), 30 * oracle::kRecordBytes) << what;
