@@ -2,11 +2,22 @@
 # plot_report.sh REPORT PNG: draws the per-level maxima and minima that
 # kelvoran printed (its standard output, saved in REPORT) as one vertical
 # profile per field, and writes the picture to PNG. Needs gnuplot.
+# Installed as kelvoran-plot-report. Exit status: 0 drawn; 1 REPORT is not
+# a complete report, or gnuplot is missing or failed; 64 a wrong command line.
 set -euo pipefail
 
+usage="usage: kelvoran-plot-report REPORT PNG
+Draws the largest and smallest value of each level of every field in a
+kelvoran report (its standard output, saved in REPORT) as a PNG picture.
+Exit status: 0 drawn; 1 not a complete report, or gnuplot failed; 64 a
+wrong command line."
+case ${1-} in
+  --help) echo "$usage"; exit 0 ;;
+  --version) echo "kelvoran-plot-report 0.1"; exit 0 ;;
+esac
 if [ $# -ne 2 ]; then
-  echo "usage: plot_report.sh REPORT PNG" >&2
-  exit 2
+  echo "$usage" >&2
+  exit 64
 fi
 report=$1 png=$2
 command -v gnuplot > /dev/null || { echo "plot_report.sh: gnuplot is not installed" >&2; exit 1; }

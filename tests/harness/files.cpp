@@ -108,3 +108,11 @@ std::string hex(std::string_view bytes) {
   }
   return s;
 }
+
+std::string block_after(const std::string& markdown, const std::string& marker) {
+  const auto at = markdown.find("<!-- " + marker + " -->\n```");
+  if (at == std::string::npos) return "";
+  const auto begin = markdown.find('\n', markdown.find("```", at)) + 1;
+  const auto end = markdown.find("\n```", begin);
+  return end == std::string::npos ? "" : markdown.substr(begin, end + 1 - begin);
+}

@@ -41,3 +41,7 @@ std::string be_record(std::string_view payload);
 
 // Hex dump "3F 80 00 00" of bytes, for readable expectations.
 std::string hex(std::string_view bytes);
+
+// The code block that follows the line "<!-- MARKER -->" in a Markdown
+// text, as printed; "" when there is none.
+std::string block_after(const std::string& markdown, const std::string& marker);
