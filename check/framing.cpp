@@ -10,11 +10,6 @@ struct Framed {
   int nonempty = 0;  // of them, records with a payload
 };
 
-std::uint32_t marker_at(const unsigned char* p, bool big) {
-  return big ? std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3]
-             : std::uint32_t{p[3]} << 24 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
-}
-
 // Follows the markers from the start for as long as each record's two
 // markers agree on its length, up to a few records.
 Framed follow(const unsigned char* bytes, std::size_t size, bool big) {
@@ -22,9 +17,9 @@ Framed follow(const unsigned char* bytes, std::size_t size, bool big) {
   Framed f;
   std::size_t at = 0;
   while (f.records < kEnough && at + 4 <= size) {
-    const std::uint64_t len = marker_at(bytes + at, big) & 0x7FFFFFFFu;
+    const std::uint64_t len = four_bytes(bytes + at, big) & 0x7FFFFFFFu;
     if (at + 8 + len > size) break;
-    if ((marker_at(bytes + at + 4 + len, big) & 0x7FFFFFFFu) != len) break;
+    if ((four_bytes(bytes + at + 4 + len, big) & 0x7FFFFFFFu) != len) break;
     ++f.records;
     f.nonempty += len > 0;
     at += 8 + len;

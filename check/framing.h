@@ -4,8 +4,17 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace check {
+
+// Four bytes of the file as an unsigned number, most or least significant
+// byte first: a length marker, or a header integer.
+inline std::uint32_t four_bytes(const unsigned char* p, bool big_endian) {
+  if (big_endian)
+    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+  return std::uint32_t{p[3]} << 24 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
+}
 
 enum class ByteOrder { big, little, unknown };
 

@@ -88,6 +88,18 @@ constexpr Level output_level(int w) {
   return {rq, w - 86};
 }
 
+// The output record that receives a converted field level.
+constexpr int output_record(Level l) {
+  switch (l.field) {
+    case gz: return 1;
+    case q: return 2;
+    case te: return 2 + l.level;
+    case uu: return 30 + l.level;
+    case vv: return 58 + l.level;
+    default: return 86 + l.level;
+  }
+}
+
 // "header text", "uu level 3", "trailing field 2": what input record r holds.
 inline void describe_input(int r, char* text, std::size_t size) {
   if (r == 1) {

@@ -97,21 +97,12 @@ int open_read_only(const char* path, bool& no_writer, struct stat& st) {
   return fd;
 }
 
-std::int32_t be_int(const unsigned char* p) {
-  return static_cast<std::int32_t>(std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 |
-                                   std::uint32_t{p[2]} << 8 | p[3]);
-}
-std::int32_t le_int(const unsigned char* p) {
-  return static_cast<std::int32_t>(std::uint32_t{p[3]} << 24 | std::uint32_t{p[2]} << 16 |
-                                   std::uint32_t{p[1]} << 8 | p[0]);
-}
-
 // The header text and integers, from the first two records in the file's
 // own byte order.
 void read_header(Findings& f, const unsigned char* p, std::size_t n) {
   const bool little = f.order == ByteOrder::little;
   auto marker = [&](std::size_t at) {
-    return static_cast<std::uint32_t>(little ? le_int(p + at) : be_int(p + at)) & 0x7FFFFFFFu;
+    return four_bytes(p + at, !little) & 0x7FFFFFFFu;
   };
   if (n < 4) return;
   const std::uint64_t len1 = marker(0);
@@ -126,7 +117,7 @@ void read_header(Findings& f, const unsigned char* p, std::size_t n) {
     f.have_integers = true;
     for (int k = 0; k < 4; ++k) {
       const unsigned char* q = p + second + 4 + 8 + 4 * k;
-      f.integers[k] = little ? le_int(q) : be_int(q);
+      f.integers[k] = static_cast<std::int32_t>(four_bytes(q, !little));
     }
   }
 }

@@ -47,14 +47,12 @@ void Verifier::level(int record, const unsigned char* values) {
   if (l.field == vv) {
     convert_level(values, hold_ + (l.level - 1) * n, n);
     if (l.level == kLevels)
-      for (int k = 1; k <= kLevels; ++k) compare(58 + k, hold_ + (k - 1) * n);
+      for (int k = 1; k <= kLevels; ++k) compare(output_record({vv, k}), hold_ + (k - 1) * n);
     return;
   }
   if (l.field < 0) return;
   convert_level(values, expected_, n);
-  const int w = l.field == gz ? 1 : l.field == q ? 2 : l.field == te ? 2 + l.level
-              : l.field == uu ? 30 + l.level : 86 + l.level;
-  compare(w, expected_);
+  compare(output_record(l), expected_);
 }
 
 // Output records arrive here in increasing order, so the output is read

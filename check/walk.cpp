@@ -1,5 +1,7 @@
 #include "walk.h"
 
+#include "framing.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -12,9 +14,7 @@ constexpr std::uint32_t kLengthMask = 0x7FFFFFFFu;
 constexpr int kMarker = 4;
 
 std::uint32_t decode(const unsigned char* m, Order order) {
-  if (order == Order::big)
-    return std::uint32_t{m[0]} << 24 | std::uint32_t{m[1]} << 16 | std::uint32_t{m[2]} << 8 | m[3];
-  return std::uint32_t{m[3]} << 24 | std::uint32_t{m[2]} << 16 | std::uint32_t{m[1]} << 8 | m[0];
+  return four_bytes(m, order == Order::big);
 }
 
 // The walk's state: the input, the result being filled, and whether

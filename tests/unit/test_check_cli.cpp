@@ -18,6 +18,13 @@
 
 namespace {
 
+// A case's name as a test name: letters and digits, the rest underscores.
+constexpr auto test_name = [](const auto& info) {
+  std::string n = info.param.name;
+  for (char& ch : n) ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+  return n;
+};
+
 // The payload of a framed big-endian record.
 std::string payload(const std::string& record) { return record.substr(4, record.size() - 8); }
 
@@ -157,11 +164,7 @@ TEST_P(CheckFiles, SaysWhatTheFileIsAndPredictsTheRealRun) {
   EXPECT_EQ(piped.exit_code, c.status);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, CheckFiles, ::testing::ValuesIn(kFiles), [](const auto& info) {
-  std::string n = info.param.name;
-  for (char& ch : n) ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-  return n;
-});
+INSTANTIATE_TEST_SUITE_P(Files, CheckFiles, ::testing::ValuesIn(kFiles), test_name);
 
 // Inputs that are no model file at all: a clear message and a status,
 // nothing created, no hang.
@@ -241,11 +244,7 @@ TEST_P(CheckOutputs, NameTheFirstRecordThatIsNotTheConversion) {
   EXPECT_NE(r.out.find(c.says), std::string::npos) << r.out;
 }
 
-INSTANTIATE_TEST_SUITE_P(Outputs, CheckOutputs, ::testing::ValuesIn(kOutputs), [](const auto& info) {
-  std::string n = info.param.name;
-  for (char& ch : n) ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-  return n;
-});
+INSTANTIATE_TEST_SUITE_P(Outputs, CheckOutputs, ::testing::ValuesIn(kOutputs), test_name);
 
 TEST(CheckOutputs, FollowTheRecordLengthOfVaxio) {
   SKIP_UNLESS_TARGET_PROGRAMS_RUN();
